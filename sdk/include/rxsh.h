@@ -10,4 +10,8 @@ HRESULT kivQShader_PushMatrix(void* matrix);
 // Removes the matrix pushed last.
 HRESULT kivQShader_PopMatrix();
 
+// Reference library: the matrix on top of the stack (identity when empty), and the depth.
+const float* kivQShader_GetTopMatrix();
+int kivQShader_GetDepth();
+
 }  // extern "C"
