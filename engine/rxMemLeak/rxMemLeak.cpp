@@ -25,6 +25,7 @@ struct Tracker {
   std::unordered_set<std::string> files;
   kivMemLeakStats stats{};
   unsigned long long serial = 0;
+  bool changed = false;  // blocks taken, refused or given back since the last report
   bool failed = false;
   size_t failedBytes = 0;
   const std::string* failedFile = nullptr;
@@ -58,10 +59,19 @@ std::vector<LiveBlock> LiveBlocks() {
   return blocks;
 }
 
-// The report at unload, after every other static destructor of this library's users
-// that ran before it.
+// The report at unload, unless nothing happened since the last one (or at all).
 struct ReportAtExit {
-  ~ReportAtExit() { kivMemLeak_Report(); }
+  ~ReportAtExit() {
+    bool changed;
+    {
+      Tracker& tracker = TheTracker();
+      std::lock_guard<std::mutex> guard(tracker.lock);
+      changed = tracker.changed;
+    }
+    if (!changed) return;
+    kivMemLeak_Report();
+    kivConsole_Print("\n");
+  }
 } reportAtExit;
 
 }  // namespace
@@ -72,6 +82,7 @@ extern "C" int kivMemLeak_Alloc(void* block, const char* file, int line) {
   auto [it, added] = tracker.live.insert_or_assign(block, Block{tracker.Intern(file), line, ++tracker.serial});
   (void)it;
   ++tracker.stats.allocs;
+  tracker.changed = true;
   if (added) ++tracker.stats.live;
   return 1;
 }
@@ -80,6 +91,7 @@ extern "C" int kivMemLeak_AllocFailed(size_t bytes, const char* file, int line) 
   Tracker& tracker = TheTracker();
   std::lock_guard<std::mutex> guard(tracker.lock);
   ++tracker.stats.failures;
+  tracker.changed = true;
   tracker.failed = true;
   tracker.failedBytes = bytes;
   tracker.failedFile = tracker.Intern(file);
@@ -92,6 +104,7 @@ extern "C" int kivMemLeak_Free(void* block) {
   Tracker& tracker = TheTracker();
   {
     std::lock_guard<std::mutex> guard(tracker.lock);
+    tracker.changed = true;
     if (tracker.live.erase(block) == 1) {
       ++tracker.stats.frees;
       --tracker.stats.live;
@@ -135,6 +148,11 @@ extern "C" int kivMemLeak_LastFailure(size_t* bytes, const char** file, int* lin
 }
 
 extern "C" void kivMemLeak_Report(void) {
+  {
+    Tracker& tracker = TheTracker();
+    std::lock_guard<std::mutex> guard(tracker.lock);
+    tracker.changed = false;
+  }
   const std::vector<LiveBlock> blocks = LiveBlocks();
   if (blocks.empty()) {
     kivConsole_Print("\nkivMemLeak: no leaks");

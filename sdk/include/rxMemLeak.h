@@ -31,8 +31,9 @@ int kivMemLeak_LastFailure(size_t* bytes, const char** file, int* line);
 
 // Prints the leak report: "\nkivMemLeak: no leaks" on the console when nothing is
 // live, otherwise on the urgent console every live block with its file:line, grouped
-// by allocating site, the site with most blocks first. The report is also printed
-// when the tracker is unloaded.
+// by allocating site, the site with most blocks first. The report is printed again
+// when the tracker is unloaded if blocks were taken, refused or given back since the
+// last report.
 void kivMemLeak_Report(void);
 
 }  // extern "C"

@@ -131,6 +131,7 @@ struct ParseCase {
   const char* text;
   bool ok;
 };
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << "type " << c.type << " '" << c.text << "'"; }
 
 class ParseValue : public testing::TestWithParam<ParseCase> {};
 

@@ -158,6 +158,7 @@ struct FailureCase {
   Step step;
   int call;
 };
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.what; }
 
 class SaveFailure : public testing::TestWithParam<FailureCase> {
  protected:

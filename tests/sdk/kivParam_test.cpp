@@ -22,6 +22,7 @@ struct ValueCase {
   const void* value;
   const char* text;
 };
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.what; }
 
 int32_t minusSeven = -7;
 float forty = 40.0f;
