@@ -1,0 +1,183 @@
+// towerhost: an engine host for the tower plug-in.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+
+#include "actActor.h"
+#include "console.h"
+#include "options.h"
+#include "plugin.h"
+#include "rxKernel.h"
+#include "rxMemLeak.h"
+#include "saveFile.h"
+#include "scene.h"
+
+namespace towerhost {
+namespace {
+
+int Fail(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "towerhost: %s\n", message.c_str());
+  return 1;
+}
+
+void PrintPart(int first, const char* name, int second, int third, void* /*user*/) {
+  std::printf("  part %d: %s (%d, %d)\n", first, name, second, third);
+}
+
+void PrintSound(const char* name, void* /*user*/) { std::printf("  sound: %s\n", name); }
+
+// The frames at which the default scene prints its table.
+std::set<int> TableFrames(int frames) { return {0, frames / 4, frames / 2, 3 * frames / 4, frames - 1}; }
+
+// Saves the scene, replaces every tower by a new one loaded from the file and checks that
+// the new towers save exactly the same state.
+bool SaveLoadCheck(Scene& scene, const std::string& path, std::string& error) {
+  const auto before = scene.SaveBlocks();
+  if (!SaveScene(scene, path, error)) return false;
+  std::printf("\nsaved %zu towers to %s\n", before.size(), path.c_str());
+  std::fflush(stdout);
+  if (!LoadScene(scene, path, error)) return false;
+  const auto after = scene.SaveBlocks();
+  if (after != before) {
+    error = "the reloaded towers differ from the saved ones";
+    return false;
+  }
+  std::printf("\nreloaded %zu new towers from %s: state identical (%zu bytes each)\n",
+              after.size(), path.c_str(), after.empty() ? size_t{0} : after.front().size());
+  return true;
+}
+
+int RunScene(Scene& scene, const HostOptions& options, const std::filesystem::path& out) {
+  for (int i = 0; i < options.towers; ++i)
+    if (scene.SpawnInRow() < 0) return Fail("the tower class could not create tower " + std::to_string(i));
+  std::fflush(stdout);
+  const std::set<int> tableFrames = TableFrames(options.frames);
+  for (int f = 0; f < options.frames; ++f) {
+    scene.Step();
+    if (tableFrames.count(f)) {
+      const FrameCamera c = CameraOnPath(options.towers, f, options.frames);
+      std::printf("\nframe %d, camera at (%.1f %.1f %.1f)\n", f, static_cast<double>(c.eye.x),
+                  static_cast<double>(c.eye.y), static_cast<double>(c.eye.z));
+      std::fputs(scene.Table().c_str(), stdout);
+    }
+  }
+  std::printf("\n");
+  for (const Tower& t : scene.Towers()) {
+    std::printf("tower %d was drawn at levels", t.id);
+    for (int level = 0; level < 3; ++level)
+      if (t.levelsSeen & (1u << level)) std::printf(" %d", level);
+    std::printf("\n");
+  }
+  std::fflush(stdout);
+  std::string error;
+  if (!SaveLoadCheck(scene, (out / "towers.sav").string(), error)) return Fail(error);
+  return 0;
+}
+
+int Run(const HostOptions& options) {
+  std::error_code ec;
+  const std::filesystem::path out = options.out;
+  std::filesystem::create_directories(out, ec);
+  if (ec) return Fail("cannot create the output folder " + options.out + ": " + ec.message());
+
+  const std::string pluginPath = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
+  const std::string modelDir = options.models.empty() ? DefaultModelDir() : options.models;
+  if (!std::filesystem::is_directory(modelDir, ec)) return Fail("no model folder " + modelDir);
+
+  PluginModule plugin;
+  std::string error;
+  if (!plugin.Open(pluginPath, error)) return Fail(error);
+  std::printf("towerhost: plug-in %s\n", pluginPath.c_str());
+
+  // The run's settings, kept as the class's parameters so the settings file records them.
+  // They must outlive the class object, which points at them.
+  int32_t towers = options.towers, frames = options.frames;
+  char outText[256], modelText[256], pluginText[256];
+  kivText_Copy(outText, sizeof outText, options.out.c_str());
+  kivText_Copy(modelText, sizeof modelText, modelDir.c_str());
+  kivText_Copy(pluginText, sizeof pluginText, pluginPath.c_str());
+
+  int status = 0;
+  kivActorClass* towerClass = plugin.CreateObjClass();
+  if (!towerClass) return Fail("CreateObjClass of " + pluginPath + " returned no class object");
+  towerClass->AddParam(KIV_NEW kivParam("towers", PARAM_INT, &towers));
+  towerClass->AddParam(KIV_NEW kivParam("frames", PARAM_INT, &frames));
+  towerClass->AddParam(KIV_NEW kivParam("out", PARAM_STRING, outText));
+  towerClass->AddParam(KIV_NEW kivParam("models", PARAM_STRING, modelText));
+  towerClass->AddParam(KIV_NEW kivParam("plugin", PARAM_STRING, pluginText));
+
+  const std::string settings = (out / "acttower.settings").string();
+  towerClass->Setup("acttower", settings.c_str(), "actTower tower actor", nullptr);
+  kivActorLib_SetModelDir(modelDir.c_str());
+  std::printf("towerhost: models %s\n", modelDir.c_str());
+  std::fflush(stdout);
+  if (towerClass->Create() < 0) {
+    delete towerClass;
+    return Fail("Create failed: no \"tower\" model in " + modelDir);
+  }
+  std::printf("towerhost: class '%s' answers to \"acttower\": %d\n", towerClass->GetName(),
+              towerClass->Identify("acttower"));
+  towerClass->EnumParts(PrintPart, nullptr);
+  towerClass->EnumSounds(PrintSound, nullptr);
+
+  {
+    Scene scene(towerClass, options.towers, options.frames);
+    if (options.console || !options.script.empty()) {
+      for (int i = 0; i < options.towers; ++i) scene.SpawnInRow();
+      Console console(scene, towerClass);
+      if (options.console) {
+        console.Run(std::cin, false);
+      } else {
+        std::ifstream script(options.script);
+        if (!script) {
+          status = Fail("cannot read the script " + options.script);
+        } else {
+          console.Run(script, true);
+        }
+      }
+    } else {
+      status = RunScene(scene, options, out);
+    }
+  }
+
+  if (status == 0) {
+    const int saved = towerClass->Save(nullptr);
+    const int backedUp = towerClass->Backup();
+    if (!saved) status = Fail("cannot write the settings file " + settings);
+    else if (!backedUp) status = Fail("cannot back up the settings file " + settings);
+    else std::printf("\nsettings written to %s, with a time-stamped backup beside it\n", settings.c_str());
+    std::printf("\nparameters of '%s':", towerClass->GetName());
+    std::fflush(stdout);
+    towerClass->PrintParams();
+    std::printf("\n");
+  }
+  std::fflush(stdout);
+  delete towerClass;
+  plugin.Close();
+  kivMemLeak_Report();
+  std::printf("\n");
+  kivMemLeakStats stats{};
+  kivMemLeak_GetStats(&stats);
+  if (stats.live != 0 && status == 0) status = Fail(std::to_string(stats.live) + " blocks leaked");
+  return status;
+}
+
+}  // namespace
+}  // namespace towerhost
+
+int main(int argc, char** argv) {
+  towerhost::HostOptions options;
+  std::string error;
+  if (!towerhost::ParseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "towerhost: %s\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(towerhost::UsageText("towerhost").c_str(), stdout);
+    return 0;
+  }
+  return towerhost::Run(options);
+}
