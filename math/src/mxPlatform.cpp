@@ -128,7 +128,8 @@ bool cpuinfoHasFlag(const char* flag) {
 bool linuxFeaturePresent(uint32_t code) {
   switch (code) {
     case kFeatureSSE:
-      return (getauxval(AT_HWCAP) >> 25) & 1;
+      // Not every kernel fills AT_HWCAP with the CPUID feature bits; the flags always name it.
+      return cpuinfoHasFlag("sse") || ((getauxval(AT_HWCAP) >> 25) & 1);
     case kFeature3DNow:
       return cpuinfoHasFlag("3dnow");
     default:

@@ -43,16 +43,16 @@ MXQUATERNION* MXQuaternionMultiply(MXQUATERNION* out, const MXQUATERNION* q1, co
 MXQUATERNION* MXQuaternionNormalize(MXQUATERNION* out, const MXQUATERNION* q) {
   if (!out || !q) return nullptr;
   const Q a = load(q);
-  const F sq = static_cast<F>(a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w);
-  if (nearEqual(sq, 1.0f)) {
+  const double sq = a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w;
+  if (nearEqual(static_cast<F>(sq), 1.0f)) {
     *out = *q;
     return out;
   }
-  if (!(sq > 0x1p-126f)) {
+  if (!(static_cast<F>(sq) > 0x1p-126f)) {
     *out = {0.0f, 0.0f, 0.0f, 0.0f};
     return out;
   }
-  const double k = 1.0 / std::sqrt(static_cast<double>(sq));
+  const double k = 1.0 / std::sqrt(sq);
   *out = store({a.x * k, a.y * k, a.z * k, a.w * k});
   return out;
 }
@@ -60,13 +60,13 @@ MXQUATERNION* MXQuaternionNormalize(MXQUATERNION* out, const MXQUATERNION* q) {
 void MXQuaternionToAxisAngle(const MXQUATERNION* q, MXVECTOR3* axis, float* angle) {
   if (!q) return;
   const Q a = load(q);
-  const F sq = static_cast<F>(a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w);
-  if (!(sq > 0x1p-126f)) {
+  const double sq = a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w;
+  if (!(static_cast<F>(sq) > 0x1p-126f)) {
     if (axis) *axis = {1.0f, 0.0f, 0.0f};
     if (angle) *angle = 0.0f;
     return;
   }
-  const double k = 1.0 / std::sqrt(static_cast<double>(sq));
+  const double k = 1.0 / std::sqrt(sq);
   const double w = std::fmax(-1.0, std::fmin(1.0, a.w));
   if (axis) *axis = {static_cast<F>(a.x * k), static_cast<F>(a.y * k), static_cast<F>(a.z * k)};
   if (angle) *angle = static_cast<F>(2.0 * std::acos(w));
@@ -166,8 +166,8 @@ MXQUATERNION* MXQuaternionSquad(MXQUATERNION* out, const MXQUATERNION* q1, const
 MXQUATERNION* MXQuaternionInverse(MXQUATERNION* out, const MXQUATERNION* q) {
   if (!out || !q) return nullptr;
   const Q a = load(q);
-  const F sq = static_cast<F>(a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w);
-  if (!(sq > 0x1p-63f)) {
+  const double sq = a.x * a.x + a.y * a.y + a.z * a.z + a.w * a.w;
+  if (!(static_cast<F>(sq) > 0x1p-63f)) {
     *out = {0.0f, 0.0f, 0.0f, 0.0f};
     return out;
   }

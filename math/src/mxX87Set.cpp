@@ -24,14 +24,15 @@ constexpr double sqrtNewton(double x) {
 
 constexpr double rsqrt(double m) { return 1.0 / sqrtNewton(m); }
 
-// Chord i joins 1/sqrt(m) at the two ends of its interval: [0.5, 1) in steps of 1/512,
-// then [1, 2) in steps of 1/256.
+// Chord i joins the single-precision values of 1/sqrt(m) at the two ends of its interval:
+// [0.5, 1) in steps of 1/512, then [1, 2) in steps of 1/256.
 constexpr Chord chord(int i) {
   const double width = i < 256 ? 1.0 / 512 : 1.0 / 256;
   const double lo = i < 256 ? 0.5 + i * width : 1.0 + (i - 256) * width;
   const double hi = lo + width;
-  const double slope = (rsqrt(hi) - rsqrt(lo)) / width;
-  return {static_cast<float>(slope), static_cast<float>(rsqrt(lo) - slope * lo)};
+  const double atLo = static_cast<float>(rsqrt(lo)), atHi = static_cast<float>(rsqrt(hi));
+  const float slope = static_cast<float>((atHi - atLo) / width);
+  return {slope, static_cast<float>(atLo - slope * lo)};
 }
 
 template <int... I>

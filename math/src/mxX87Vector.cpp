@@ -148,16 +148,16 @@ MXVECTOR3* MXVec3Normalize(MXVECTOR3* out, const MXVECTOR3* v) {
 MXVECTOR4* MXVec4Normalize(MXVECTOR4* out, const MXVECTOR4* v) {
   if (!out || !v) return nullptr;
   const double x = v->x, y = v->y, z = v->z, w = v->w;
-  const F sq = static_cast<F>(x * x + y * y + z * z + w * w);
-  if (nearEqual(sq, 1.0f)) {
+  const double sq = x * x + y * y + z * z + w * w;
+  if (nearEqual(static_cast<F>(sq), 1.0f)) {
     *out = {v->x, v->y, v->z, v->w};
     return out;
   }
-  if (!(sq > 0x1p-126f)) {
+  if (!(static_cast<F>(sq) > 0x1p-126f)) {
     *out = {0.0f, 0.0f, 0.0f, 0.0f};
     return out;
   }
-  const double k = 1.0 / std::sqrt(static_cast<double>(sq));
+  const double k = 1.0 / std::sqrt(sq);
   *out = {static_cast<F>(x * k), static_cast<F>(y * k), static_cast<F>(z * k), static_cast<F>(w * k)};
   return out;
 }

@@ -1,0 +1,176 @@
+// Small packed single-precision routines shared by the SSE and SSE2 sets. Each set's file
+// includes this header and is compiled with its own instruction set, so every set gets its
+// own copy (internal linkage) built from its own instructions only.
+#pragma once
+
+#include <xmmintrin.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <bit>
+#include <cstdint>
+
+#include "mxDebug.h"
+#include "mxmath.h"
+
+namespace mx::packed {
+namespace {
+
+inline bool aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15u) == 0; }
+
+inline __m128 signMask(bool x, bool y, bool z, bool w) {
+  return _mm_setr_ps(x ? -0.0f : 0.0f, y ? -0.0f : 0.0f, z ? -0.0f : 0.0f, w ? -0.0f : 0.0f);
+}
+
+// All bits set in the chosen lanes.
+inline __m128 laneMask(bool x, bool y, bool z, bool w) {
+  const float on = std::bit_cast<float>(0xFFFFFFFFu);
+  return _mm_setr_ps(x ? on : 0.0f, y ? on : 0.0f, z ? on : 0.0f, w ? on : 0.0f);
+}
+
+// Loads and stores that touch exactly the bytes of the type, at any alignment.
+inline __m128 load2(const void* p) {
+  return _mm_loadl_pi(_mm_setzero_ps(), static_cast<const __m64*>(p));
+}
+inline __m128 load3(const void* p) {
+  const float* f = static_cast<const float*>(p);
+  return _mm_movelh_ps(_mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(f)), _mm_load_ss(f + 2));
+}
+inline __m128 load4(const void* p) { return _mm_loadu_ps(static_cast<const float*>(p)); }
+inline void store2(void* p, __m128 v) { _mm_storel_pi(static_cast<__m64*>(p), v); }
+inline void store3(void* p, __m128 v) {
+  float* f = static_cast<float*>(p);
+  _mm_storel_pi(reinterpret_cast<__m64*>(f), v);
+  _mm_store_ss(f + 2, _mm_movehl_ps(v, v));
+}
+inline void store4(void* p, __m128 v) { _mm_storeu_ps(static_cast<float*>(p), v); }
+
+template <int N>
+inline __m128 loadN(const void* p) {
+  if constexpr (N == 2) return load2(p);
+  else if constexpr (N == 3) return load3(p);
+  else return load4(p);
+}
+template <int N>
+inline void storeN(void* p, __m128 v) {
+  if constexpr (N == 2) store2(p, v);
+  else if constexpr (N == 3) store3(p, v);
+  else store4(p, v);
+}
+
+template <int I>
+inline __m128 splat(__m128 v) {
+  return _mm_shuffle_ps(v, v, _MM_SHUFFLE(I, I, I, I));
+}
+
+inline __m128 add(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
+inline __m128 sub(__m128 a, __m128 b) { return _mm_sub_ps(a, b); }
+inline __m128 mul(__m128 a, __m128 b) { return _mm_mul_ps(a, b); }
+
+// The processor's reciprocal estimate refined by one Newton-Raphson step:
+// r1 = 2*r0 - x*r0^2.
+inline __m128 reciprocal(__m128 x) {
+  const __m128 r0 = _mm_rcp_ps(x);
+  return _mm_sub_ps(_mm_add_ps(r0, r0), _mm_mul_ps(x, _mm_mul_ps(r0, r0)));
+}
+
+// The reciprocal square root estimate refined once: r1 = 0.5*r0*(3 - x*r0^2).
+inline __m128 reciprocalSqrt(__m128 x) {
+  const __m128 r0 = _mm_rsqrt_ps(x);
+  return _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(0.5f), r0),
+                    _mm_sub_ps(_mm_set1_ps(3.0f), _mm_mul_ps(x, _mm_mul_ps(r0, r0))));
+}
+
+// The sum of all four lanes, in every lane.
+inline __m128 sum4(__m128 v) {
+  const __m128 s = _mm_add_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_add_ps(s, _mm_shuffle_ps(s, s, _MM_SHUFFLE(1, 0, 3, 2)));
+}
+
+inline __m128 select(__m128 mask, __m128 ifSet, __m128 ifClear) {
+  return _mm_or_ps(_mm_and_ps(mask, ifSet), _mm_andnot_ps(mask, ifClear));
+}
+
+struct Rows {
+  __m128 r0, r1, r2, r3;
+};
+
+inline Rows loadRows(const MXMATRIX* m) {
+  const float* f = &m->m[0][0];
+  if (aligned16(m)) return {_mm_load_ps(f), _mm_load_ps(f + 4), _mm_load_ps(f + 8), _mm_load_ps(f + 12)};
+  return {_mm_loadu_ps(f), _mm_loadu_ps(f + 4), _mm_loadu_ps(f + 8), _mm_loadu_ps(f + 12)};
+}
+
+inline void storeRows(MXMATRIX* m, const Rows& r) {
+  float* f = &m->m[0][0];
+  if (aligned16(m)) {
+    _mm_store_ps(f, r.r0);
+    _mm_store_ps(f + 4, r.r1);
+    _mm_store_ps(f + 8, r.r2);
+    _mm_store_ps(f + 12, r.r3);
+  } else {
+    _mm_storeu_ps(f, r.r0);
+    _mm_storeu_ps(f + 4, r.r1);
+    _mm_storeu_ps(f + 8, r.r2);
+    _mm_storeu_ps(f + 12, r.r3);
+  }
+}
+
+// The row vector v times the matrix.
+inline __m128 rowTimes(__m128 v, const Rows& m) {
+  return _mm_add_ps(_mm_add_ps(_mm_mul_ps(splat<0>(v), m.r0), _mm_mul_ps(splat<1>(v), m.r1)),
+                    _mm_add_ps(_mm_mul_ps(splat<2>(v), m.r2), _mm_mul_ps(splat<3>(v), m.r3)));
+}
+
+inline void warnMatrix(const MXMATRIX* m, const char* operation) {
+  if (!aligned16(m)) debugMessage(kLevelAlignment, "Matrix should be 16-byte aligned for optimized %s", operation);
+}
+
+inline void warnMatrices(const void* a, const void* b, const void* c, const char* operation) {
+  if (!aligned16(a) || !aligned16(b) || !aligned16(c))
+    debugMessage(kLevelAlignment, "Matrices should be 16-byte aligned for optimized %s", operation);
+}
+
+// Sine and cosine of four angles from polynomials on [-pi/4, pi/4] after reduction by
+// multiples of pi/2 (three-part pi/2 so that the reduction stays exact). Valid for
+// |x| < 2^21, where the quadrant count still fits a float's mantissa.
+inline void sinCos(__m128 x, __m128* sinOut, __m128* cosOut) {
+  const __m128 twoOverPi = _mm_set1_ps(0.636619772f);
+#if defined(__SSE2__)
+  const __m128i ki = _mm_cvtps_epi32(_mm_mul_ps(x, twoOverPi));
+  const __m128 k = _mm_cvtepi32_ps(ki);
+  const __m128i q = _mm_and_si128(ki, _mm_set1_epi32(3));
+  const __m128 swap = _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(q, _mm_set1_epi32(1)), _mm_set1_epi32(1)));
+  const __m128 sinNeg = _mm_castsi128_ps(_mm_slli_epi32(_mm_and_si128(q, _mm_set1_epi32(2)), 30));
+  const __m128 cosNeg = _mm_castsi128_ps(
+      _mm_slli_epi32(_mm_and_si128(_mm_add_epi32(q, _mm_set1_epi32(1)), _mm_set1_epi32(2)), 30));
+#else
+  // Rounding to a whole number by adding and taking away 1.5 * 2^23.
+  const __m128 magic = _mm_set1_ps(12582912.0f);
+  const __m128 k = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(x, twoOverPi), magic), magic);
+  // k mod 4 as a float: the fractions of k/4 - 0.375 never tie, so rounding gives floor(k/4).
+  const __m128 k4 = _mm_sub_ps(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(k, _mm_set1_ps(0.25f)), _mm_set1_ps(0.375f)), magic), magic);
+  const __m128 q = _mm_sub_ps(k, _mm_mul_ps(k4, _mm_set1_ps(4.0f)));
+  const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f), three = _mm_set1_ps(3.0f);
+  const __m128 signBit = _mm_set1_ps(-0.0f);
+  const __m128 swap = _mm_or_ps(_mm_cmpeq_ps(q, one), _mm_cmpeq_ps(q, three));
+  const __m128 sinNeg = _mm_and_ps(_mm_cmpge_ps(q, two), signBit);
+  const __m128 cosNeg = _mm_and_ps(_mm_or_ps(_mm_cmpeq_ps(q, one), _mm_cmpeq_ps(q, two)), signBit);
+#endif
+  __m128 r = _mm_sub_ps(x, _mm_mul_ps(k, _mm_set1_ps(1.5703125f)));
+  r = _mm_sub_ps(r, _mm_mul_ps(k, _mm_set1_ps(4.837512969970703125e-4f)));
+  r = _mm_sub_ps(r, _mm_mul_ps(k, _mm_set1_ps(7.549789954891882e-8f)));
+  const __m128 r2 = _mm_mul_ps(r, r);
+  __m128 s = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(-1.9515295891e-4f), r2), _mm_set1_ps(8.3321608736e-3f));
+  s = _mm_add_ps(_mm_mul_ps(s, r2), _mm_set1_ps(-1.6666654611e-1f));
+  s = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(s, r2), r), r);
+  __m128 c = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(2.443315711809948e-5f), r2), _mm_set1_ps(-1.388731625493765e-3f));
+  c = _mm_add_ps(_mm_mul_ps(c, r2), _mm_set1_ps(4.166664568298827e-2f));
+  c = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(c, r2), r2), _mm_sub_ps(_mm_set1_ps(1.0f), _mm_mul_ps(_mm_set1_ps(0.5f), r2)));
+  *sinOut = _mm_xor_ps(select(swap, c, s), sinNeg);
+  *cosOut = _mm_xor_ps(select(swap, s, c), cosNeg);
+}
+
+}  // namespace
+}  // namespace mx::packed
