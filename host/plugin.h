@@ -31,7 +31,7 @@ class PluginModule {
 // The directory of the running program, or "." when it cannot be found.
 std::string ProgramDir();
 // The default module and model folder: the installed layout beside the program first
-// (../lib/actTower.so, ../share/actTower/data), then the build tree's.
+// (../lib/actTower.so, ../share/actTower/models), then the build tree's.
 std::string DefaultPluginPath();
 std::string DefaultModelDir();
 

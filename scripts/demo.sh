@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the default preset and runs the main job.
+# Builds the default preset and runs the main job: towerhost's default scene.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -7,4 +7,4 @@ cmake --preset default
 cmake --build --preset default -j "$(nproc)"
 out=build/default/demo-out
 mkdir -p "$out"
-build/default/bin/acttower-demo "$out"
+build/default/bin/towerhost --out "$out"
