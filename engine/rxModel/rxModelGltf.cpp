@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -308,14 +309,23 @@ bool AllFinite(const float* f, size_t n) {
   return true;
 }
 
+// A file's double becomes a float only when it fits one; converting a larger value is
+// undefined.
+bool ToFloat(double d, float* out) {
+  if (!std::isfinite(d) || std::fabs(d) > static_cast<double>(std::numeric_limits<float>::max())) return false;
+  *out = static_cast<float>(d);
+  return true;
+}
+
 // A node's own transform. A glTF matrix is 16 column-major floats, which is exactly the
 // row-major row-vector layout used here, so it is copied; translation, rotation and
 // scale compose as scale x rotation x translation.
 bool NodeTransform(const tinygltf::Node& n, Matrix* out) {
   if (!n.matrix.empty()) {
     if (n.matrix.size() != 16) return false;
-    for (size_t i = 0; i < 16; ++i) (*out)[i] = static_cast<float>(n.matrix[i]);
-    return AllFinite(out->data(), 16);
+    for (size_t i = 0; i < 16; ++i)
+      if (!ToFloat(n.matrix[i], &(*out)[i])) return false;
+    return true;
   }
   if ((!n.scale.empty() && n.scale.size() != 3) || (!n.rotation.empty() && n.rotation.size() != 4) ||
       (!n.translation.empty() && n.translation.size() != 3))
@@ -334,11 +344,12 @@ bool NodeTransform(const tinygltf::Node& n, Matrix* out) {
                           {2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)}};
   Matrix m = kIdentity;
   for (int row = 0; row < 3; ++row)
-    for (int col = 0; col < 3; ++col) m[size_t(row * 4 + col)] = static_cast<float>(s[row] * r[row][col]);
-  for (int col = 0; col < 3; ++col)
-    m[size_t(12 + col)] = n.translation.empty() ? 0.0f : static_cast<float>(n.translation[size_t(col)]);
+    for (int col = 0; col < 3; ++col)
+      if (!ToFloat(s[row] * r[row][col], &m[size_t(row * 4 + col)])) return false;
+  for (size_t col = 0; col < 3 && !n.translation.empty(); ++col)
+    if (!ToFloat(n.translation[col], &m[12 + col])) return false;
   *out = m;
-  return AllFinite(out->data(), 16);
+  return true;
 }
 
 // Normals follow the inverse transpose of the transform's 3x3 part (its cofactors, up to
@@ -413,6 +424,8 @@ bool AppendPrimitive(const tinygltf::Model& m, const tinygltf::Primitive& p, con
   }
 
   const std::array<float, 9> nm = NormalMatrix(world);
+  // Untransformed normals are kept bit for bit, so a saved model loads back unchanged.
+  const bool keepNormals = nm == std::array<float, 9>{1, 0, 0, 0, 1, 0, 0, 0, 1};
   out->positions.reserve(out->positions.size() + 3 * pv.count);
   out->normals.reserve(out->normals.size() + 3 * pv.count);
   for (size_t i = 0; i < pv.count; ++i) {
@@ -427,6 +440,10 @@ bool AppendPrimitive(const tinygltf::Model& m, const tinygltf::Primitive& p, con
                                v[2] * world[size_t(8 + c)] + world[size_t(12 + c)]);
     float n[3] = {0, 0, 0};
     if (hasNormals) ReadVec3(nv, i, n);
+    if (keepNormals && AllFinite(n, 3)) {
+      out->normals.insert(out->normals.end(), n, n + 3);
+      continue;
+    }
     float t[3];
     for (int c = 0; c < 3; ++c)
       t[c] = n[0] * nm[size_t(c)] + n[1] * nm[size_t(3 + c)] + n[2] * nm[size_t(6 + c)];
@@ -450,10 +467,9 @@ void ReadTagMatrix(const tinygltf::Value& extras, Matrix* out) {
   Matrix m;
   for (size_t i = 0; i < 16; ++i) {
     const tinygltf::Value& e = v.Get(static_cast<int>(i));
-    if (!e.IsNumber()) return;
-    m[i] = static_cast<float>(e.GetNumberAsDouble());
+    if (!e.IsNumber() || !ToFloat(e.GetNumberAsDouble(), &m[i])) return;
   }
-  if (AllFinite(m.data(), 16)) *out = m;
+  *out = m;
 }
 
 bool Convert(const tinygltf::Model& m, Instance* out, std::string* why) {

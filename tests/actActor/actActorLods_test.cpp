@@ -1,6 +1,7 @@
 // Levels of detail through the actor library: counting, loading, saving, folders.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
