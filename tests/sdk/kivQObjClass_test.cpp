@@ -158,3 +158,28 @@ TEST(Obj, CopyTakesNoReference) {
 }
 
 }  // namespace
+
+namespace {
+
+int32_t sweepValue = 5;
+
+// A whole class object's life: set up, parameters, creation, an object, the listing and
+// the settings file, with every allocation failing in turn.
+TEST(ObjClass, WholeLifeSurvivesEveryAllocationFailure) {
+  ConsoleCapture console;
+  SweepAllocFailures([](const SweepRun&) {
+    kivObjClass* cls = KIV_NEW kivObjClass;
+    if (cls == nullptr) return;
+    cls->Setup("swept", "", "mod", nullptr);
+    for (const char* name : {"a", "b", "c"}) cls->AddParam(KIV_NEW kivParam(name, PARAM_INT, &sweepValue));
+    EXPECT_EQ(cls->Create(), S_OK);
+    kivObj* object = cls->CreateObj();
+    EXPECT_EQ(cls->GetRefCount(), object != nullptr ? 1 : 0);
+    cls->PrintParams();
+    delete object;
+    EXPECT_EQ(cls->GetRefCount(), 0);
+    delete cls;
+  });
+}
+
+}  // namespace
