@@ -103,6 +103,12 @@ extern "C" kivFileOut* kivFileOut_Open(const char* name) {
     return out;
   }
 
+  // Replacing by rename would bypass a file's write protection: refuse what could not
+  // be opened for writing in place either.
+  if (exists && ::access(target.c_str(), W_OK) != 0) {
+    delete out;
+    return nullptr;
+  }
   for (int attempt = 0; attempt < 100 && out->fd < 0; ++attempt) {
     out->temp = target + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(tempCounter++);
     out->fd = out->ops->open(out->temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

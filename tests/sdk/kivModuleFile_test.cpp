@@ -80,6 +80,18 @@ TEST(Settings, UnopenableNameGivesZero) {
   EXPECT_TRUE(dir.Entries().empty());
 }
 
+TEST(Settings, WriteProtectedFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "write protection does not bind the superuser";
+  TempDir dir;
+  const std::string name = dir.File("settings.txt");
+  WriteFile(name, "protected");
+  ::chmod(name.c_str(), 0444);
+  SettingsModule module(name);
+  EXPECT_EQ(module.Save(nullptr), 0);
+  EXPECT_EQ(ReadFile(name), "protected");
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"settings.txt"}));
+}
+
 TEST(Settings, SymbolicLinkReplacesTheFileItPointsTo) {
   TempDir dir;
   fs::create_directory(dir.Path() / "real");

@@ -5,7 +5,8 @@
 // then renames it over the target and syncs the folder. Any failure removes the
 // temporary file and leaves the old file intact. A symbolic link is followed, so the
 // file it points to is replaced. A name that exists and is not a regular file (a
-// device, a FIFO) is written in place and never replaced.
+// device, a FIFO) is written in place and never replaced. A file we may not write is
+// not replaced either.
 //
 // The system calls go through a replaceable table so that tests can make each step
 // fail.
