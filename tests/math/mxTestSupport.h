@@ -2,6 +2,7 @@
 // reference, random inputs and inputs placed against a guard page.
 #pragma once
 
+#include <cpuid.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -18,7 +19,7 @@
 
 namespace mxtest {
 
-enum class Set { X87, SSE, SSE2 };
+enum class Set { X87, SSE, SSE2, ThreeDNow, ThreeDNowExt };
 
 inline std::string setName(Set s) {
   switch (s) {
@@ -28,6 +29,10 @@ inline std::string setName(Set s) {
       return "SSE";
     case Set::SSE2:
       return "SSE2";
+    case Set::ThreeDNow:
+      return "3DNow";
+    case Set::ThreeDNowExt:
+      return "3DNowExt";
   }
   return "?";
 }
@@ -45,6 +50,18 @@ inline void useSet(Set s) {
   mx::installX87Set();
   if (s == Set::SSE) mx::installSSESet();
   if (s == Set::SSE2) mx::installSSE2Set();
+  if (s == Set::ThreeDNow || s == Set::ThreeDNowExt) mx::install3DNowSet();
+  if (s == Set::ThreeDNowExt) mx::install3DNowExtSet();
+}
+
+// The 3DNow sets run only where the processor has them (under the emulator on most
+// machines); the extension set also needs the extended instructions.
+inline bool processorRuns(Set s) {
+  if (s != Set::ThreeDNow && s != Set::ThreeDNowExt) return true;
+  unsigned a, b, c, d;
+  if (!__get_cpuid(0x80000001u, &a, &b, &c, &d)) return false;
+  const bool base = (d >> 31) & 1 && (d >> 23) & 1;
+  return s == Set::ThreeDNow ? base : base && (d >> 30) & 1 && (d >> 22) & 1;
 }
 
 // ---- double-precision reference ----
