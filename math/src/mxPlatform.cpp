@@ -125,13 +125,23 @@ bool cpuinfoHasFlag(const char* flag) {
   return found;
 }
 
+// EDX bit of a CPUID leaf; false when the processor lacks CPUID or the leaf.
+bool cpuidEdxBit(uint32_t leaf, int bit) {
+  unsigned a, b, c, d;
+  return __get_cpuid(leaf, &a, &b, &c, &d) && ((d >> bit) & 1);
+}
+
+// The processor's own bit decides first: under a user-mode emulator /proc/cpuinfo describes
+// the host, not the processor the program runs on.
 bool linuxFeaturePresent(uint32_t code) {
   switch (code) {
     case kFeatureSSE:
-      // Not every kernel fills AT_HWCAP with the CPUID feature bits; the flags always name it.
-      return cpuinfoHasFlag("sse") || ((getauxval(AT_HWCAP) >> 25) & 1);
+      // The kernel must also save the SSE state. Not every kernel fills AT_HWCAP with the
+      // CPUID feature bits; the flags always name it.
+      return cpuidEdxBit(1, 25) && (cpuinfoHasFlag("sse") || ((getauxval(AT_HWCAP) >> 25) & 1));
     case kFeature3DNow:
-      return cpuinfoHasFlag("3dnow");
+      // The 3DNow registers are the x87 registers, whose state every kernel saves.
+      return cpuidEdxBit(0x80000001u, 31);
     default:
       return false;
   }
