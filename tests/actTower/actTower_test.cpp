@@ -534,7 +534,7 @@ TEST_F(TowerTest, ScaledRenderingDoublesTheRotationRowsOnly) {
   t->SetSize(2.0f);
   RecordingEngine::Get().calls.clear();
   t->RenderActor();
-  const MXMATRIX& pushed = RecordingEngine::Get().Calls("PushMatrix").at(0).matrix;
+  const MXMATRIX pushed = RecordingEngine::Get().Calls("PushMatrix").at(0).matrix;
   const MXMATRIX& local = *t->GetLocalMatrix();
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(pushed.m[r][c], (r < 3 ? 2.0f : 1.0f) * local.m[r][c]) << r << "," << c;
