@@ -12,6 +12,8 @@ packages=(
   libtinygltf-dev nlohmann-json3-dev
   # math peers measured beside the math library
   libglm-dev libeigen3-dev libcglm-dev
+  # host pictures: offscreen OpenGL ES 3 on Mesa's software rasterizer, PNG files
+  libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
 )
 
 missing=()

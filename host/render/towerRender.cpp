@@ -15,13 +15,6 @@
 namespace towerrender {
 namespace {
 
-// --- EGL display, shared by every renderer of the process -----------------------------
-// eglTerminate ends every context on a display, so the display is initialised once and
-// terminated only when the last renderer goes.
-std::mutex gDisplayMutex;
-EGLDisplay gDisplay = EGL_NO_DISPLAY;
-int gDisplayUsers = 0;
-
 const char* EglErrorName(EGLint code) {
   switch (code) {
     case EGL_SUCCESS: return "EGL_SUCCESS";
@@ -53,12 +46,16 @@ bool HasExtension(const char* list, const char* name) {
   return false;
 }
 
+// --- EGL display, shared by every renderer of the process -----------------------------
+// The display is initialised once and kept for the life of the process: eglTerminate
+// would end the contexts of every other renderer, and unloading and reloading the driver
+// for each renderer is slow.
+std::mutex gDisplayMutex;
+EGLDisplay gDisplay = EGL_NO_DISPLAY;
+
 EGLDisplay AcquireDisplay(std::string* error) {
   std::lock_guard lock(gDisplayMutex);
-  if (gDisplayUsers > 0) {
-    ++gDisplayUsers;
-    return gDisplay;
-  }
+  if (gDisplay != EGL_NO_DISPLAY) return gDisplay;
   const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
   if (!HasExtension(clientExtensions, "EGL_MESA_platform_surfaceless") ||
       !HasExtension(clientExtensions, "EGL_EXT_platform_base")) {
@@ -84,17 +81,7 @@ EGLDisplay AcquireDisplay(std::string* error) {
     return EGL_NO_DISPLAY;
   }
   gDisplay = display;
-  gDisplayUsers = 1;
   return display;
-}
-
-void ReleaseDisplay() {
-  std::lock_guard lock(gDisplayMutex);
-  if (gDisplayUsers > 0 && --gDisplayUsers == 0) {
-    eglTerminate(gDisplay);
-    eglReleaseThread();
-    gDisplay = EGL_NO_DISPLAY;
-  }
 }
 
 // --- Column-major 4x4 matrices, as GL reads them ---------------------------------------
@@ -217,7 +204,7 @@ out vec4 o_color;
 void main() {
   vec3 n = normalize(v_normal);
   float diffuse = max(dot(n, u_lightDir), 0.0);
-  float ambient = mix(0.22, 0.40, n.y * 0.5 + 0.5);
+  float ambient = mix(0.28, 0.45, n.y * 0.5 + 0.5);
   o_color = vec4(u_color.rgb * (ambient + 0.70 * diffuse), 1.0);
 })";
 
@@ -517,7 +504,6 @@ struct Renderer::State {
     eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (surface != EGL_NO_SURFACE) eglDestroySurface(display, surface);
     if (context != EGL_NO_CONTEXT) eglDestroyContext(display, context);
-    ReleaseDisplay();
     display = EGL_NO_DISPLAY;
   }
 };
