@@ -118,7 +118,9 @@ HRESULT kivActTowerClass::Create() {
 kivObj* kivActTowerClass::CreateObj() {
   kivActTower* tower = KIV_NEW kivActTower(this);
   if (tower == nullptr) return nullptr;
-  if (LoadLODs(tower->towerLods, tower->rotorLods) < 0) {
+  // Without its joint-angle table (the actor library could not take it) the tower could
+  // never be turned, nor its rotor spun: refused like a tower whose models failed.
+  if (tower->GetNumJoints() < 2 || LoadLODs(tower->towerLods, tower->rotorLods) < 0) {
     delete tower;
     return nullptr;
   }

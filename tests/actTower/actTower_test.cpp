@@ -342,6 +342,11 @@ TEST_F(TowerTest, CreateObjUnderAllocationFailures) {
   Class();
   SweepAllocFailures([&](const SweepRun&) {
     kivObj* obj = towerClass_->CreateObj();
+    // A tower is created whole or not at all: one without its joint-angle table could
+    // not be turned.
+    if (obj != nullptr) {
+      EXPECT_EQ(static_cast<kivActor*>(obj)->GetNumJoints(), 2);
+    }
     delete obj;
     EXPECT_EQ(towerClass_->GetRefCount(), 0);
     EXPECT_EQ(RecordingEngine::Get().liveModels, modelsBefore_);
