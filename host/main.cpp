@@ -1,5 +1,6 @@
 // towerhost: an engine host for the tower plug-in.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -21,6 +22,17 @@ int Fail(const std::string& message) {
   std::fflush(stdout);
   std::fprintf(stderr, "towerhost: %s\n", message.c_str());
   return 1;
+}
+
+// Kernel messages begin with their line break; the host's own lines end with one. The sink
+// puts each kernel message on a line of its own so both read together.
+void ConsoleSink(void* /*context*/, int urgent, const char* text) {
+  FILE* stream = urgent ? stderr : stdout;
+  if (*text == '\n') ++text;
+  if (*text == '\0') return;
+  if (urgent) std::fflush(stdout);
+  std::fputs(text, stream);
+  if (text[std::strlen(text) - 1] != '\n') std::fputc('\n', stream);
 }
 
 void PrintPart(int first, const char* name, int second, int third, void* /*user*/) {
@@ -87,6 +99,7 @@ int Run(const HostOptions& options) {
   const std::string modelDir = options.models.empty() ? DefaultModelDir() : options.models;
   if (!std::filesystem::is_directory(modelDir, ec)) return Fail("no model folder " + modelDir);
 
+  kivConsole_SetSink(ConsoleSink, nullptr);
   PluginModule plugin;
   std::string error;
   if (!plugin.Open(pluginPath, error)) return Fail(error);
@@ -108,6 +121,14 @@ int Run(const HostOptions& options) {
   towerClass->AddParam(KIV_NEW kivParam("out", PARAM_STRING, outText));
   towerClass->AddParam(KIV_NEW kivParam("models", PARAM_STRING, modelText));
   towerClass->AddParam(KIV_NEW kivParam("plugin", PARAM_STRING, pluginText));
+  // AddParam drops a parameter it has no room for; a settings file without it would
+  // not record the run.
+  for (const char* name : {"towers", "frames", "out", "models", "plugin"}) {
+    if (towerClass->GetParam(name) == nullptr) {
+      delete towerClass;
+      return Fail(std::string("cannot add the parameter '") + name + "' to the tower class");
+    }
+  }
 
   const std::string settings = (out / "acttower.settings").string();
   towerClass->Setup("acttower", settings.c_str(), "actTower tower actor", nullptr);
@@ -126,11 +147,12 @@ int Run(const HostOptions& options) {
   {
     Scene scene(towerClass, options.towers, options.frames);
     if (options.console || !options.script.empty()) {
-      for (int i = 0; i < options.towers; ++i) scene.SpawnInRow();
+      for (int i = 0; i < options.towers && status == 0; ++i)
+        if (scene.SpawnInRow() < 0) status = Fail("the tower class could not create tower " + std::to_string(i));
       Console console(scene, towerClass);
-      if (options.console) {
+      if (status == 0 && options.console) {
         console.Run(std::cin, false);
-      } else {
+      } else if (status == 0) {
         std::ifstream script(options.script);
         if (!script) {
           status = Fail("cannot read the script " + options.script);
@@ -149,16 +171,13 @@ int Run(const HostOptions& options) {
     if (!saved) status = Fail("cannot write the settings file " + settings);
     else if (!backedUp) status = Fail("cannot back up the settings file " + settings);
     else std::printf("\nsettings written to %s, with a time-stamped backup beside it\n", settings.c_str());
-    std::printf("\nparameters of '%s':", towerClass->GetName());
-    std::fflush(stdout);
+    std::printf("\nparameters of '%s':\n", towerClass->GetName());
     towerClass->PrintParams();
-    std::printf("\n");
   }
   std::fflush(stdout);
   delete towerClass;
   plugin.Close();
   kivMemLeak_Report();
-  std::printf("\n");
   kivMemLeakStats stats{};
   kivMemLeak_GetStats(&stats);
   if (stats.live != 0 && status == 0) status = Fail(std::to_string(stats.live) + " blocks leaked");
