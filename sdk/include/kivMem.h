@@ -22,10 +22,12 @@ inline void* kivMem_Alloc(size_t bytes, const char* file, int line) {
 }
 
 // Gives a block back; null is ignored. The tracker hears of the release while the
-// block still exists.
+// block still exists. A block the tracker does not know (released twice, or never
+// taken here) is reported by the tracker and not handed to the platform, which would
+// corrupt its heap.
 inline void kivMem_Free(void* block) {
   if (block == nullptr) return;
-  kivMemLeak_Free(block);
+  if (kivMemLeak_Free(block) == 0) return;
   kivGlobalMem_Free(block);
 }
 

@@ -5,8 +5,11 @@
 
 extern "C" {
 
+// Each returns 1. A block that is recorded again replaces its earlier record.
 int kivMemLeak_Alloc(void* block, const char* file, int line);
 int kivMemLeak_AllocFailed(size_t bytes, const char* file, int line);
+// 1 when the block was live; 0 (and a report on the urgent console) when the tracker
+// does not know it: released twice, or never recorded.
 int kivMemLeak_Free(void* block);
 
 // What the tracker has seen since the process started.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "AllocFailureSweep.h"
+#include "ConsoleCapture.h"
 #include "kivQObjClass.h"
 
 namespace {
@@ -66,6 +67,18 @@ TEST(TrackedAlloc, FreeOfNullDoesNothing) {
   kivMem_Free(nullptr, "x.cpp", 1);
   EXPECT_EQ(Stats().frees, before.frees);
   EXPECT_EQ(Stats().unknownFrees, before.unknownFrees);
+}
+
+TEST(TrackedAlloc, SecondReleaseIsReportedAndNotRepeated) {
+  ConsoleCapture console;
+  const kivMemLeakStats before = Stats();
+  void* block = kivMem_Alloc(8, __FILE__, __LINE__);
+  kivMem_Free(block);
+  kivMem_Free(block);  // the heap must not see this one
+  int foreign = 0;
+  kivMem_Free(&foreign);
+  EXPECT_EQ(Stats().unknownFrees, before.unknownFrees + 2);
+  EXPECT_NE(console.Urgent().find("unknown block"), std::string::npos);
 }
 
 struct Counted : kivObj {
