@@ -11,3 +11,9 @@ for preset in default asan; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+# ThreadSanitizer over the math library's racing first calls only, to keep CI short.
+echo "=== preset: tsan ==="
+cmake --preset tsan
+cmake --build --preset tsan -j "$jobs"
+ctest --preset tsan -j "$jobs"

@@ -61,7 +61,12 @@ inline void storeN(void* p, __m128 v) {
 
 template <int I>
 inline __m128 splat(__m128 v) {
+#if defined(__SSE2__)
+  // pshufd copies while it shuffles, which saves a register move.
+  return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), _MM_SHUFFLE(I, I, I, I)));
+#else
   return _mm_shuffle_ps(v, v, _MM_SHUFFLE(I, I, I, I));
+#endif
 }
 
 inline __m128 add(__m128 a, __m128 b) { return _mm_add_ps(a, b); }
@@ -96,25 +101,19 @@ struct Rows {
   __m128 r0, r1, r2, r3;
 };
 
+// Unaligned loads and stores cost the same as aligned ones when the data is aligned, and
+// testing the address would cost a branch on every call.
 inline Rows loadRows(const MXMATRIX* m) {
   const float* f = &m->m[0][0];
-  if (aligned16(m)) return {_mm_load_ps(f), _mm_load_ps(f + 4), _mm_load_ps(f + 8), _mm_load_ps(f + 12)};
   return {_mm_loadu_ps(f), _mm_loadu_ps(f + 4), _mm_loadu_ps(f + 8), _mm_loadu_ps(f + 12)};
 }
 
 inline void storeRows(MXMATRIX* m, const Rows& r) {
   float* f = &m->m[0][0];
-  if (aligned16(m)) {
-    _mm_store_ps(f, r.r0);
-    _mm_store_ps(f + 4, r.r1);
-    _mm_store_ps(f + 8, r.r2);
-    _mm_store_ps(f + 12, r.r3);
-  } else {
-    _mm_storeu_ps(f, r.r0);
-    _mm_storeu_ps(f + 4, r.r1);
-    _mm_storeu_ps(f + 8, r.r2);
-    _mm_storeu_ps(f + 12, r.r3);
-  }
+  _mm_storeu_ps(f, r.r0);
+  _mm_storeu_ps(f + 4, r.r1);
+  _mm_storeu_ps(f + 8, r.r2);
+  _mm_storeu_ps(f + 12, r.r3);
 }
 
 // The row vector v times the matrix.
@@ -123,13 +122,34 @@ inline __m128 rowTimes(__m128 v, const Rows& m) {
                     _mm_add_ps(_mm_mul_ps(splat<2>(v), m.r2), _mm_mul_ps(splat<3>(v), m.r3)));
 }
 
-inline void warnMatrix(const MXMATRIX* m, const char* operation) {
-  if (!aligned16(m)) debugMessage(kLevelAlignment, "Matrix should be 16-byte aligned for optimized %s", operation);
+// The alignment warnings. A routine offers its warning after its work, as a tail call, so
+// that an aligned call keeps everything in registers; the warning never changes the result.
+template <typename T>
+[[gnu::cold, gnu::noinline]] T* warnedMatrix(T* out, const char* operation) {
+  debugMessage(kLevelAlignment, "Matrix should be 16-byte aligned for optimized %s", operation);
+  return out;
 }
 
-inline void warnMatrices(const void* a, const void* b, const void* c, const char* operation) {
-  if (!aligned16(a) || !aligned16(b) || !aligned16(c))
-    debugMessage(kLevelAlignment, "Matrices should be 16-byte aligned for optimized %s", operation);
+template <typename T>
+[[gnu::cold, gnu::noinline]] T* warnedMatrices(T* out, const char* operation) {
+  debugMessage(kLevelAlignment, "Matrices should be 16-byte aligned for optimized %s", operation);
+  return out;
+}
+
+// out, with the warning when the matrix is not on a 16-byte boundary.
+template <typename T>
+inline T* checkedMatrix(T* out, const MXMATRIX* m, const char* operation) {
+  if (!aligned16(m)) [[unlikely]]
+    return warnedMatrix(out, operation);
+  return out;
+}
+
+// out, with the warning when any of the three matrices is not on a 16-byte boundary.
+inline MXMATRIX* checkedMatrices(MXMATRIX* out, const MXMATRIX* m1, const MXMATRIX* m2, const char* operation) {
+  const uintptr_t any = reinterpret_cast<uintptr_t>(out) | reinterpret_cast<uintptr_t>(m1) | reinterpret_cast<uintptr_t>(m2);
+  if (any & 15u) [[unlikely]]
+    return warnedMatrices(out, operation);
+  return out;
 }
 
 // Sine and cosine of four angles from polynomials on [-pi/4, pi/4] after reduction by

@@ -9,47 +9,43 @@ using namespace mx::packed;
 
 MXVECTOR4* MXVec3Transform(MXVECTOR4* out, const MXVECTOR3* v, const MXMATRIX* m) {
   if (!out || !v || !m) return nullptr;
-  warnMatrix(m, "MXVec3Transform");
   const Rows r = loadRows(m);
   const __m128 p = load3(v);
   store4(out, add(add(mul(splat<0>(p), r.r0), mul(splat<1>(p), r.r1)), add(mul(splat<2>(p), r.r2), r.r3)));
-  return out;
+  return checkedMatrix(out, m, "MXVec3Transform");
 }
 
 MXVECTOR4* MXVec4Transform(MXVECTOR4* out, const MXVECTOR4* v, const MXMATRIX* m) {
   if (!out || !v || !m) return nullptr;
-  warnMatrix(m, "MXVec4Transform");
   store4(out, rowTimes(load4(v), loadRows(m)));
-  return out;
+  return checkedMatrix(out, m, "MXVec4Transform");
 }
 
 MXMATRIX* MXMatrixMultiply(MXMATRIX* out, const MXMATRIX* m1, const MXMATRIX* m2) {
   if (!out || !m1 || !m2) return nullptr;
-  warnMatrices(out, m1, m2, "MXMatrixMultiply");
+  // Both inputs are read whole before out is written, so out may be either of them.
   const Rows b = loadRows(m2);
   const Rows a = loadRows(m1);
   storeRows(out, {rowTimes(a.r0, b), rowTimes(a.r1, b), rowTimes(a.r2, b), rowTimes(a.r3, b)});
-  return out;
+  return checkedMatrices(out, m1, m2, "MXMatrixMultiply");
 }
 
 MXMATRIX* MXMatrixMultiplyTranspose(MXMATRIX* out, const MXMATRIX* m1, const MXMATRIX* m2) {
   if (!out || !m1 || !m2) return nullptr;
-  warnMatrices(out, m1, m2, "MXMatrixMultiplyTranspose");
   const Rows b = loadRows(m2);
   const Rows a = loadRows(m1);
   Rows p = {rowTimes(a.r0, b), rowTimes(a.r1, b), rowTimes(a.r2, b), rowTimes(a.r3, b)};
   _MM_TRANSPOSE4_PS(p.r0, p.r1, p.r2, p.r3);
   storeRows(out, p);
-  return out;
+  return checkedMatrices(out, m1, m2, "MXMatrixMultiplyTranspose");
 }
 
 MXVECTOR3* MXVec3TransformNormal(MXVECTOR3* out, const MXVECTOR3* v, const MXMATRIX* m) {
   if (!out || !v || !m) return nullptr;
-  warnMatrix(m, "MXVec3TransformNormal");
   const Rows r = loadRows(m);
   const __m128 p = load3(v);
   store3(out, add(add(mul(splat<0>(p), r.r0), mul(splat<1>(p), r.r1)), mul(splat<2>(p), r.r2)));
-  return out;
+  return checkedMatrix(out, m, "MXVec3TransformNormal");
 }
 
 MXVECTOR3* MXVec3Normalize(MXVECTOR3* out, const MXVECTOR3* v) {

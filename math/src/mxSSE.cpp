@@ -51,20 +51,18 @@ __m128 normalize4(__m128 v) {
 
 MXVECTOR4* MXVec2Transform(MXVECTOR4* out, const MXVECTOR2* v, const MXMATRIX* m) {
   if (!out || !v || !m) return nullptr;
-  warnMatrix(m, "MXVec2Transform");
   const Rows r = loadRows(m);
   const __m128 p = load2(v);
   store4(out, add(add(mul(splat<0>(p), r.r0), mul(splat<1>(p), r.r1)), r.r3));
-  return out;
+  return checkedMatrix(out, m, "MXVec2Transform");
 }
 
 MXVECTOR2* MXVec2TransformNormal(MXVECTOR2* out, const MXVECTOR2* v, const MXMATRIX* m) {
   if (!out || !v || !m) return nullptr;
-  warnMatrix(m, "MXVec2TransformNormal");
   const Rows r = loadRows(m);
   const __m128 p = load2(v);
   store2(out, add(mul(splat<0>(p), r.r0), mul(splat<1>(p), r.r1)));
-  return out;
+  return checkedMatrix(out, m, "MXVec2TransformNormal");
 }
 
 MXVECTOR2* MXVec2TransformCoord(MXVECTOR2* out, const MXVECTOR2* v, const MXMATRIX* m) {

@@ -1,5 +1,6 @@
 // x87 routines of the matrix operations.
 #include <cmath>
+#include <cstring>
 
 #include "mxTable.h"
 #include "mxX87.h"
@@ -9,6 +10,16 @@ namespace mx::x87 {
 namespace {
 
 using F = float;
+
+// Four floats stored as one row. The compiler's generic vectors let it build the row in a
+// register and store it at once where the processor has vector registers; elsewhere they
+// are four plain stores.
+typedef float Row __attribute__((vector_size(16)));
+
+void storeRow(float* dst, float a, float b, float c, float d) {
+  const Row row = {a, b, c, d};
+  std::memcpy(dst, &row, sizeof row);
+}
 
 void loadMatrix(double d[4][4], const MXMATRIX* m) {
   for (int r = 0; r < 4; ++r)
@@ -153,19 +164,19 @@ MXMATRIX* MXMatrixTranspose(MXMATRIX* out, const MXMATRIX* m) {
 
 MXMATRIX* MXMatrixTranslation(MXMATRIX* out, float x, float y, float z) {
   if (!out) return nullptr;
-  setIdentity(out);
-  out->m[3][0] = x;
-  out->m[3][1] = y;
-  out->m[3][2] = z;
+  storeRow(out->m[0], 1, 0, 0, 0);
+  storeRow(out->m[1], 0, 1, 0, 0);
+  storeRow(out->m[2], 0, 0, 1, 0);
+  storeRow(out->m[3], x, y, z, 1);
   return out;
 }
 
 MXMATRIX* MXMatrixScaling(MXMATRIX* out, float sx, float sy, float sz) {
   if (!out) return nullptr;
-  setIdentity(out);
-  out->m[0][0] = sx;
-  out->m[1][1] = sy;
-  out->m[2][2] = sz;
+  storeRow(out->m[0], sx, 0, 0, 0);
+  storeRow(out->m[1], 0, sy, 0, 0);
+  storeRow(out->m[2], 0, 0, sz, 0);
+  storeRow(out->m[3], 0, 0, 0, 1);
   return out;
 }
 
@@ -208,13 +219,12 @@ MXMATRIX* MXMatrixRotationZ(MXMATRIX* out, float angle) {
 MXMATRIX* MXMatrixRotationQuaternion(MXMATRIX* out, const MXQUATERNION* q) {
   if (!out || !q) return nullptr;
   const double x = q->x, y = q->y, z = q->z, w = q->w;
-  const double d[4][4] = {
-      {1 - 2 * y * y - 2 * z * z, 2 * x * y + 2 * w * z, 2 * x * z - 2 * w * y, 0},
-      {2 * x * y - 2 * w * z, 1 - 2 * x * x - 2 * z * z, 2 * y * z + 2 * w * x, 0},
-      {2 * x * z + 2 * w * y, 2 * y * z - 2 * w * x, 1 - 2 * x * x - 2 * y * y, 0},
-      {0, 0, 0, 1},
-  };
-  storeMatrix(out, d);
+  const double xx = 2 * x * x, yy = 2 * y * y, zz = 2 * z * z;
+  const double xy = 2 * x * y, xz = 2 * x * z, yz = 2 * y * z, wx = 2 * w * x, wy = 2 * w * y, wz = 2 * w * z;
+  storeRow(out->m[0], static_cast<F>(1 - yy - zz), static_cast<F>(xy + wz), static_cast<F>(xz - wy), 0);
+  storeRow(out->m[1], static_cast<F>(xy - wz), static_cast<F>(1 - xx - zz), static_cast<F>(yz + wx), 0);
+  storeRow(out->m[2], static_cast<F>(xz + wy), static_cast<F>(yz - wx), static_cast<F>(1 - xx - yy), 0);
+  storeRow(out->m[3], 0, 0, 0, 1);
   return out;
 }
 
