@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "kivFileOut.h"
+
 namespace towerhost {
 namespace {
 
@@ -101,14 +103,19 @@ bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::st
 
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
                     std::string& error) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
+  // Through the platform's crash-safe output, so a failed write leaves the previous file
+  // as it was instead of a truncated one.
+  kivFileOut* out = kivFileOut_Open(path.c_str());
+  if (!out) {
     error = "cannot create " + path + ": " + std::strerror(errno);
     return false;
   }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) {
+  if (!kivFileOut_Write(out, bytes.data(), bytes.size())) {
+    kivFileOut_Abort(out);
+    error = "cannot write " + path;
+    return false;
+  }
+  if (!kivFileOut_Close(out)) {
     error = "cannot write " + path;
     return false;
   }

@@ -34,7 +34,8 @@ std::vector<uint8_t> EncodeSaveFile(const SaveFile& save);
 bool DecodeSaveFile(const std::vector<uint8_t>& bytes, uint32_t blockSize, SaveFile& out,
                     std::string& error);
 
-// File wrappers: false with a reason when the file cannot be read or written.
+// File wrappers: false with a reason when the file cannot be read or written. A failed
+// write leaves the previous file intact.
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
                     std::string& error);

@@ -146,6 +146,12 @@ extern "C" int kivFileOut_Printf(kivFileOut* out, const char* format, ...) {
   return out->failed ? 0 : 1;
 }
 
+extern "C" int kivFileOut_Write(kivFileOut* out, const void* data, size_t bytes) {
+  if (out == nullptr || out->failed) return 0;
+  out->failed = !WriteAll(out, static_cast<const char*>(data), bytes);
+  return out->failed ? 0 : 1;
+}
+
 extern "C" int kivFileOut_Close(kivFileOut* out) {
   if (out == nullptr) return 0;
   if (out->failed) {

@@ -34,6 +34,8 @@ kivFileOut* kivFileOut_Open(const char* name);
 // refuses every later write and its close fails).
 int kivFileOut_Printf(kivFileOut* out, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
+// Writes `bytes` bytes as they are, for binary content; 1 and 0 as for kivFileOut_Printf.
+int kivFileOut_Write(kivFileOut* out, const void* data, size_t bytes);
 // Finishes the file and releases the writer: 1 when the new content is in place,
 // 0 when anything failed (the old content is then untouched).
 int kivFileOut_Close(kivFileOut* out);
