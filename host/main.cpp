@@ -14,6 +14,7 @@
 #include "rxMemLeak.h"
 #include "saveFile.h"
 #include "scene.h"
+#include "towerPictures.h"
 
 namespace towerhost {
 namespace {
@@ -60,6 +61,52 @@ bool SaveLoadCheck(Scene& scene, const std::string& path, std::string& error) {
   std::printf("\nreloaded %zu new towers from %s: state identical (%zu bytes each)\n",
               after.size(), path.c_str(), after.empty() ? size_t{0} : after.front().size());
   return true;
+}
+
+// --- Pictures of the frames (--png) -------------------------------------------------------
+// Null without --png. When no picture can be made the reason is printed and the run goes on
+// without pictures; *failed tells the caller to end with a failure status.
+std::unique_ptr<towerrender::FramePictures> StartPictures(const HostOptions& options, bool* failed) {
+  if (options.png.empty()) return nullptr;
+  std::string error;
+  auto pictures = towerrender::FramePictures::Create(
+      {options.png, options.pngEvery, options.pngWidth, options.pngHeight}, towerrender::ModelLibraryMeshes(), &error);
+  if (!pictures) {
+    *failed = true;
+    Fail("--png: no pictures, the scene runs without them: " + error);
+    return nullptr;
+  }
+  std::printf("towerhost: pictures of every %d. frame, %dx%d, into %s (%s)\n", options.pngEvery, options.pngWidth,
+              options.pngHeight, options.png.c_str(), pictures->renderer().description().c_str());
+  return pictures;
+}
+
+void PictureFrame(towerrender::FramePictures& pictures, const FrameView& view) {
+  towerrender::Camera camera;
+  const MXVECTOR3* from[3] = {&view.camera.eye, &view.camera.target, &view.camera.up};
+  float* to[3] = {camera.eye, camera.target, camera.up};
+  for (int i = 0; i < 3; ++i) {
+    to[i][0] = from[i]->x;
+    to[i][1] = from[i]->y;
+    to[i][2] = from[i]->z;
+  }
+  pictures.Frame(view.frame, {view.draws, view.drawCount}, camera);
+}
+
+// Writes the contact sheet and says where the pictures are. False when any went missing.
+bool FinishPictures(towerrender::FramePictures& pictures) {
+  const bool sheet = pictures.Finish();
+  const auto& files = pictures.written();
+  if (!files.empty()) {
+    const std::filesystem::path first = files.front(), last = files.back();
+    std::printf("\npictures: %zu frames written to %s (%s to %s)", files.size(), first.parent_path().c_str(),
+                first.filename().c_str(), last.filename().c_str());
+    if (sheet) std::printf(", contact sheet %s", pictures.sheet().c_str());
+    std::printf("\n");
+  }
+  if (!pictures.failed()) return true;
+  Fail("--png: " + pictures.error());
+  return false;
 }
 
 int RunScene(Scene& scene, const HostOptions& options, const std::filesystem::path& out) {
@@ -146,6 +193,9 @@ int Run(const HostOptions& options) {
 
   {
     Scene scene(towerClass, options.towers, options.frames);
+    bool picturesFailed = false;
+    auto pictures = StartPictures(options, &picturesFailed);
+    if (pictures) scene.SetObserver([&pictures](const FrameView& view) { PictureFrame(*pictures, view); });
     if (options.console || !options.script.empty()) {
       for (int i = 0; i < options.towers && status == 0; ++i)
         if (scene.SpawnInRow() < 0) status = Fail("the tower class could not create tower " + std::to_string(i));
@@ -163,6 +213,8 @@ int Run(const HostOptions& options) {
     } else {
       status = RunScene(scene, options, out);
     }
+    if (pictures && !FinishPictures(*pictures)) picturesFailed = true;
+    if (picturesFailed && status == 0) status = 1;
   }
 
   if (status == 0) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "towerPictures.h"
+
 namespace towerhost {
 namespace {
 
@@ -68,6 +70,20 @@ const std::vector<OptionSpec>& Table() {
       {"--script", "FILE", "read console commands from FILE",
        [](HostOptions& o, const std::string& v, std::string& e) {
          return NonEmpty(o.script, "--script", v, e);
+       }},
+      {"--png", "DIR", "write chosen frames as PNG pictures, and a contact sheet of them, into DIR",
+       [](HostOptions& o, const std::string& v, std::string& e) {
+         return NonEmpty(o.png, "--png", v, e);
+       }},
+      {"--png-every", "N", "with --png, picture every Nth frame from frame 0 (default 30)",
+       [](HostOptions& o, const std::string& v, std::string& e) {
+         return IntInto(o.pngEvery, 1, 10000000, "--png-every", v, e);
+       }},
+      {"--size", "WxH", "with --png, the pictures' size in pixels (default 640x360)",
+       [](HostOptions& o, const std::string& v, std::string& e) {
+         if (towerrender::ParseSize(v, &o.pngWidth, &o.pngHeight, &e)) return true;
+         e = "--size: " + e;
+         return false;
        }},
       {"--help", "", "print this text",
        [](HostOptions& o, const std::string&, std::string&) {

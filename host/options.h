@@ -14,6 +14,11 @@ struct HostOptions {
   bool console = false;    // --console: commands from standard input
   std::string script;      // --script FILE: commands from a file
   bool help = false;       // --help
+  // Pictures of the frames (host/render): --png DIR, --png-every N, --size WxH.
+  std::string png;
+  int pngEvery = 30;
+  int pngWidth = 640;
+  int pngHeight = 360;
 };
 
 // Fills `options` from argv. Returns false with a one-line reason in `error` for an unknown
