@@ -17,6 +17,16 @@
 namespace mx::packed {
 namespace {
 
+// A constant in all four lanes, kept in memory so that it loads with one instruction (or
+// serves as the memory operand of the instruction that uses it).
+struct alignas(16) Const4 {
+  float f[4];
+  operator __m128() const { return _mm_load_ps(f); }
+};
+constexpr Const4 splat4(float v) { return {{v, v, v, v}}; }
+
+constexpr Const4 kHalf = splat4(0.5f), kOne = splat4(1.0f), kThree = splat4(3.0f), kSignBit = splat4(-0.0f);
+
 inline bool aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15u) == 0; }
 
 inline __m128 signMask(bool x, bool y, bool z, bool w) {
@@ -83,8 +93,7 @@ inline __m128 reciprocal(__m128 x) {
 // The reciprocal square root estimate refined once: r1 = 0.5*r0*(3 - x*r0^2).
 inline __m128 reciprocalSqrt(__m128 x) {
   const __m128 r0 = _mm_rsqrt_ps(x);
-  return _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(0.5f), r0),
-                    _mm_sub_ps(_mm_set1_ps(3.0f), _mm_mul_ps(x, _mm_mul_ps(r0, r0))));
+  return _mm_mul_ps(_mm_mul_ps(kHalf, r0), _mm_sub_ps(kThree, _mm_mul_ps(x, _mm_mul_ps(r0, r0))));
 }
 
 // The sum of all four lanes, in every lane.
@@ -155,8 +164,27 @@ inline MXMATRIX* checkedMatrices(MXMATRIX* out, const MXMATRIX* m1, const MXMATR
 // Sine and cosine of four angles from polynomials on [-pi/4, pi/4] after reduction by
 // multiples of pi/2 (three-part pi/2 so that the reduction stays exact). Valid for
 // |x| < 2^21, where the quadrant count still fits a float's mantissa.
+// Reduction by pi/2 in three parts, and the polynomials on [-pi/4, pi/4].
+constexpr Const4 kTwoOverPi = splat4(0.636619772f);
+#if !defined(__SSE2__)
+constexpr Const4 kRoundMagic = splat4(12582912.0f);
+constexpr Const4 kQuarter = splat4(0.25f);
+constexpr Const4 kThreeEighths = splat4(0.375f);
+constexpr Const4 kFour = splat4(4.0f);
+constexpr Const4 kTwo = splat4(2.0f);
+#endif
+constexpr Const4 kHalfPi1 = splat4(1.5703125f);
+constexpr Const4 kHalfPi2 = splat4(4.837512969970703125e-4f);
+constexpr Const4 kHalfPi3 = splat4(7.549789954891882e-8f);
+constexpr Const4 kSin7 = splat4(-1.9515295891e-4f);
+constexpr Const4 kSin5 = splat4(8.3321608736e-3f);
+constexpr Const4 kSin3 = splat4(-1.6666654611e-1f);
+constexpr Const4 kCos8 = splat4(2.443315711809948e-5f);
+constexpr Const4 kCos6 = splat4(-1.388731625493765e-3f);
+constexpr Const4 kCos4 = splat4(4.166664568298827e-2f);
+
 inline void sinCos(__m128 x, __m128* sinOut, __m128* cosOut) {
-  const __m128 twoOverPi = _mm_set1_ps(0.636619772f);
+  const __m128 twoOverPi = kTwoOverPi;
 #if defined(__SSE2__)
   const __m128i ki = _mm_cvtps_epi32(_mm_mul_ps(x, twoOverPi));
   const __m128 k = _mm_cvtepi32_ps(ki);
@@ -167,27 +195,27 @@ inline void sinCos(__m128 x, __m128* sinOut, __m128* cosOut) {
       _mm_slli_epi32(_mm_and_si128(_mm_add_epi32(q, _mm_set1_epi32(1)), _mm_set1_epi32(2)), 30));
 #else
   // Rounding to a whole number by adding and taking away 1.5 * 2^23.
-  const __m128 magic = _mm_set1_ps(12582912.0f);
+  const __m128 magic = kRoundMagic;
   const __m128 k = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(x, twoOverPi), magic), magic);
   // k mod 4 as a float: the fractions of k/4 - 0.375 never tie, so rounding gives floor(k/4).
-  const __m128 k4 = _mm_sub_ps(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(k, _mm_set1_ps(0.25f)), _mm_set1_ps(0.375f)), magic), magic);
-  const __m128 q = _mm_sub_ps(k, _mm_mul_ps(k4, _mm_set1_ps(4.0f)));
-  const __m128 one = _mm_set1_ps(1.0f), two = _mm_set1_ps(2.0f), three = _mm_set1_ps(3.0f);
-  const __m128 signBit = _mm_set1_ps(-0.0f);
+  const __m128 k4 = _mm_sub_ps(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(k, kQuarter), kThreeEighths), magic), magic);
+  const __m128 q = _mm_sub_ps(k, _mm_mul_ps(k4, kFour));
+  const __m128 one = kOne, two = kTwo, three = kThree;
+  const __m128 signBit = kSignBit;
   const __m128 swap = _mm_or_ps(_mm_cmpeq_ps(q, one), _mm_cmpeq_ps(q, three));
   const __m128 sinNeg = _mm_and_ps(_mm_cmpge_ps(q, two), signBit);
   const __m128 cosNeg = _mm_and_ps(_mm_or_ps(_mm_cmpeq_ps(q, one), _mm_cmpeq_ps(q, two)), signBit);
 #endif
-  __m128 r = _mm_sub_ps(x, _mm_mul_ps(k, _mm_set1_ps(1.5703125f)));
-  r = _mm_sub_ps(r, _mm_mul_ps(k, _mm_set1_ps(4.837512969970703125e-4f)));
-  r = _mm_sub_ps(r, _mm_mul_ps(k, _mm_set1_ps(7.549789954891882e-8f)));
+  __m128 r = _mm_sub_ps(x, _mm_mul_ps(k, kHalfPi1));
+  r = _mm_sub_ps(r, _mm_mul_ps(k, kHalfPi2));
+  r = _mm_sub_ps(r, _mm_mul_ps(k, kHalfPi3));
   const __m128 r2 = _mm_mul_ps(r, r);
-  __m128 s = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(-1.9515295891e-4f), r2), _mm_set1_ps(8.3321608736e-3f));
-  s = _mm_add_ps(_mm_mul_ps(s, r2), _mm_set1_ps(-1.6666654611e-1f));
+  __m128 s = _mm_add_ps(_mm_mul_ps(kSin7, r2), kSin5);
+  s = _mm_add_ps(_mm_mul_ps(s, r2), kSin3);
   s = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(s, r2), r), r);
-  __m128 c = _mm_add_ps(_mm_mul_ps(_mm_set1_ps(2.443315711809948e-5f), r2), _mm_set1_ps(-1.388731625493765e-3f));
-  c = _mm_add_ps(_mm_mul_ps(c, r2), _mm_set1_ps(4.166664568298827e-2f));
-  c = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(c, r2), r2), _mm_sub_ps(_mm_set1_ps(1.0f), _mm_mul_ps(_mm_set1_ps(0.5f), r2)));
+  __m128 c = _mm_add_ps(_mm_mul_ps(kCos8, r2), kCos6);
+  c = _mm_add_ps(_mm_mul_ps(c, r2), kCos4);
+  c = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(c, r2), r2), _mm_sub_ps(kOne, _mm_mul_ps(kHalf, r2)));
   *sinOut = _mm_xor_ps(select(swap, c, s), sinNeg);
   *cosOut = _mm_xor_ps(select(swap, s, c), cosNeg);
 }

@@ -143,7 +143,7 @@ MXPLANE* MXPlaneFromPoints(MXPLANE* out, const MXVECTOR3* v1, const MXVECTOR3* v
   store3(&c, cross);
   ::MXVec3Normalize(&n, &c);
   const __m128 nv = load3(&n);
-  const __m128 d = _mm_xor_ps(sum4(mul(nv, p)), _mm_set1_ps(-0.0f));
+  const __m128 d = _mm_xor_ps(sum4(mul(nv, p)), kSignBit);
   // (nx, ny, nz, -p.n): the fourth lane of nv is 0.
   store4(out, add(nv, _mm_and_ps(d, laneMask(false, false, false, true))));
   return out;
@@ -207,14 +207,14 @@ MXQUATERNION* MXQuaternionRotationMatrix(MXQUATERNION* out, const MXMATRIX* m) {
                     _mm_cvtss_f32(_mm_shuffle_ps(diffs, diffs, 2)));
   }
   // Each lane divided by 4 * sqrt(t / 4) = 2 * sqrt(t).
-  store4(out, mul(q, mul(_mm_set1_ps(0.5f), reciprocalSqrt(_mm_set1_ps(t)))));
+  store4(out, mul(q, mul(kHalf, reciprocalSqrt(_mm_set1_ps(t)))));
   return out;
 }
 
 MXQUATERNION* MXQuaternionRotationYawPitchRoll(MXQUATERNION* out, float yaw, float pitch, float roll) {
   if (!out) return nullptr;
   __m128 s, c;
-  sinCos(mul(_mm_setr_ps(yaw, pitch, roll, 0.0f), _mm_set1_ps(0.5f)), &s, &c);
+  sinCos(mul(_mm_setr_ps(yaw, pitch, roll, 0.0f), kHalf), &s, &c);
   const __m128 lo = _mm_unpacklo_ps(c, s);  // cy sy cp sp
   const __m128 hi = _mm_unpackhi_ps(c, s);  // cr sr
   const __m128 t1 = mul(mul(_mm_shuffle_ps(hi, hi, _MM_SHUFFLE(0, 1, 0, 0)), _mm_shuffle_ps(lo, lo, _MM_SHUFFLE(0, 0, 1, 0))),

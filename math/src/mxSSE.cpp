@@ -106,7 +106,7 @@ MXVECTOR3* MXPlaneIntersectLine(MXVECTOR3* out, const MXPLANE* pl, const MXVECTO
   const __m128 denom = sum4(mul(p, d));  // the fourth lane of d is 0
   if (_mm_cvtss_f32(denom) == 0.0f) return nullptr;
   // n.a + d with a's fourth lane taken as 1.
-  const __m128 num = sum4(mul(p, _mm_or_ps(a, _mm_and_ps(_mm_set1_ps(1.0f), laneMask(false, false, false, true)))));
+  const __m128 num = sum4(mul(p, _mm_or_ps(a, _mm_and_ps(kOne, laneMask(false, false, false, true)))));
   store3(out, sub(a, mul(d, mul(num, reciprocal(denom)))));
   return out;
 }
