@@ -7,4 +7,5 @@ cmake --preset default
 cmake --build --preset default -j "$(nproc)"
 out=build/default/demo-out
 mkdir -p "$out"
-build/default/bin/towerhost --out "$out"
+# The pictures of every 30th frame and their contact sheet go to $out/pictures.
+build/default/bin/towerhost --out "$out" --png "$out/pictures"
