@@ -103,9 +103,7 @@ bool Console::Execute(const std::string& line) {
   }
   if (command == "vars") {
     if (words.size() != 1) return Fail("vars takes no argument");
-    std::fflush(stdout);
     kivConsole_ListVars();
-    std::printf("\n");
     return true;
   }
   if (command == "set") {
@@ -124,9 +122,7 @@ bool Console::Execute(const std::string& line) {
   if (command == "load") return Load(words);
   if (command == "params") {
     if (words.size() != 1) return Fail("params takes no argument");
-    std::fflush(stdout);
     class_->PrintParams();
-    std::printf("\n");
     return true;
   }
   if (kivConsole_FindVar(command.c_str()) != nullptr) return Variable(words);

@@ -7,16 +7,19 @@
 // times both in one run and reports plugin/math.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
+#include <ctime>
 #include <vector>
 
 #include "actTower.h"
 #include "mxmath.h"
+#include "rxKernel.h"
 
 namespace {
 
 struct Scene {
   explicit Scene(int n) {
+    // The class's first-object message would interleave with the results.
+    kivConsole_SetSink([](void*, int, const char*) {}, nullptr);
     kivActorLib_SetModelDir(ACTTOWER_MODELS);
     towerClass = CreateObjClass();
     towerClass->Setup("acttower", "", "tower", nullptr);
@@ -88,8 +91,9 @@ struct MathOnly {
 };
 
 void PerTower(benchmark::State& state) {
-  state.counters["ns_per_tower"] = benchmark::Counter(
-      static_cast<double>(state.range(0)) * static_cast<double>(state.iterations()) / 1e9,
+  // Seconds per tower of CPU time, shown with its prefix (e.g. "70n").
+  state.counters["per_tower"] = benchmark::Counter(
+      static_cast<double>(state.range(0)) * static_cast<double>(state.iterations()),
       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
@@ -107,35 +111,39 @@ void BM_MathOnly(benchmark::State& state) {
   PerTower(state);
 }
 
-// Both loops timed alternately in one run, so they share the machine's state.
+// Both loops timed alternately in one run, on the thread's CPU clock, so they share the
+// machine's state and other processes do not count.
+double ThreadNs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e9 + static_cast<double>(t.tv_nsec);
+}
+
 void BM_Ratio(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   Scene scene(n);
   MathOnly math(n);
-  using Clock = std::chrono::steady_clock;
-  Clock::duration plugin{}, alone{};
+  double plugin = 0.0, alone = 0.0;
   float angle = 0.0f;
   for (auto _ : state) {
     angle += 1.0f;
-    auto t0 = Clock::now();
+    const double t0 = ThreadNs();
     scene.Frame(angle);
-    auto t1 = Clock::now();
+    const double t1 = ThreadNs();
     math.Frame(angle);
-    auto t2 = Clock::now();
+    const double t2 = ThreadNs();
     plugin += t1 - t0;
     alone += t2 - t1;
   }
   const double towers = static_cast<double>(n) * static_cast<double>(state.iterations());
-  const double pluginNs = std::chrono::duration<double, std::nano>(plugin).count() / towers;
-  const double mathNs = std::chrono::duration<double, std::nano>(alone).count() / towers;
-  state.counters["plugin_ns"] = pluginNs;
-  state.counters["math_ns"] = mathNs;
-  state.counters["ratio"] = pluginNs / mathNs;
+  state.counters["plugin_ns"] = plugin / towers;
+  state.counters["math_ns"] = alone / towers;
+  state.counters["ratio"] = plugin / alone;
 }
 
 BENCHMARK(BM_TowerFrame)->RangeMultiplier(10)->Range(1, 100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MathOnly)->RangeMultiplier(10)->Range(1, 100000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Ratio)->Arg(1)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Ratio)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
