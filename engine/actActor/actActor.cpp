@@ -16,14 +16,16 @@
 
 namespace {
 
+// Never destroyed, so that actors torn down by a host's exit-time destructors still
+// find them.
 std::string& ModelDir() {
-  static std::string dir = ".";
-  return dir;
+  static auto* dir = new std::string(".");
+  return *dir;
 }
 
 std::string& SaveDir() {
-  static std::string dir;
-  return dir;
+  static auto* dir = new std::string;
+  return *dir;
 }
 
 // Model names become file names; anything that could leave the folder is refused.

@@ -29,14 +29,15 @@ namespace {
 // Attachment chains deeper than this are refused; the tower needs one level.
 constexpr int kMaxAttachDepth = 16;
 
+// Never destroyed: a host may destroy its models from its own exit-time destructors.
 std::unordered_set<Instance*>& Live() {
-  static std::unordered_set<Instance*> live;
-  return live;
+  static auto* live = new std::unordered_set<Instance*>;
+  return *live;
 }
 
 std::vector<kivQModelDraw>& Draws() {
-  static std::vector<kivQModelDraw> draws;
-  return draws;
+  static auto* draws = new std::vector<kivQModelDraw>;
+  return *draws;
 }
 
 Instance* Find(void* handle) {

@@ -3,9 +3,12 @@
 #include <cstring>
 #include <string>
 
+#include "actActor.h"
 #include "kivQObjClass.h"
 #include "rxKernel.h"
 #include "rxMemLeak.h"
+#include "rxModel.h"
+#include "rxsh.h"
 
 namespace {
 
@@ -46,6 +49,24 @@ int main() {
   kivMemLeakStats stats;
   kivMemLeak_GetStats(&stats);
   Check(stats.live == 0 && stats.allocs == 4 && stats.frees == 4, "tracker");
+
+  // The actor, model and shader libraries, with an installed model.
+  {
+    kivActorClass actorClass;
+    kivObj* actor = actorClass.CreateObj();
+    Check(actor != nullptr && actor->GetDataSize() == kivActor_DataSize, "actor");
+    delete actor;
+    float moved[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 0, 0, 1};
+    Check(kivQShader_PushMatrix(moved) == S_OK && kivQShader_GetTopMatrix()[12] == 3.0f &&
+              kivQShader_PopMatrix() == S_OK,
+          "matrix stack");
+    void* model = nullptr;
+    int tag = -1;
+    Check(kivQModel_LoadModel(ACTTOWER_MODELS "/tower.gltf", &model) == S_OK &&
+              kivQModel_FindTag(model, "tag_rotor", &tag) == S_OK,
+          "installed model");
+    kivQModel_DestroyModel(&model);
+  }
 
   kivConsole_SetSink(nullptr, nullptr);
   std::printf("client: %s\n", failures == 0 ? "ok" : "FAILED");
