@@ -127,8 +127,10 @@ inline void storeRows(MXMATRIX* m, const Rows& r) {
 
 // The row vector v times the matrix.
 inline __m128 rowTimes(__m128 v, const Rows& m) {
-  return _mm_add_ps(_mm_add_ps(_mm_mul_ps(splat<0>(v), m.r0), _mm_mul_ps(splat<1>(v), m.r1)),
-                    _mm_add_ps(_mm_mul_ps(splat<2>(v), m.r2), _mm_mul_ps(splat<3>(v), m.r3)));
+  __m128 r = _mm_mul_ps(splat<0>(v), m.r0);
+  r = _mm_add_ps(r, _mm_mul_ps(splat<1>(v), m.r1));
+  r = _mm_add_ps(r, _mm_mul_ps(splat<2>(v), m.r2));
+  return _mm_add_ps(r, _mm_mul_ps(splat<3>(v), m.r3));
 }
 
 // The alignment warnings. A routine offers its warning after its work, as a tail call, so
