@@ -12,8 +12,19 @@ for preset in default asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
-# ThreadSanitizer over the math library's racing first calls only, to keep CI short.
+# ThreadSanitizer over the math library's racing first calls and towers updated from
+# several threads at once only, to keep CI short.
 echo "=== preset: tsan ==="
 cmake --preset tsan
 cmake --build --preset tsan -j "$jobs"
 ctest --preset tsan -j "$jobs"
+
+# libFuzzer: each target replays its seeds, then fuzzes for ACTTOWER_FUZZ_SECONDS (25 s).
+echo "=== preset: fuzz ==="
+cmake --preset fuzz
+cmake --build --preset fuzz -j "$jobs"
+ctest --preset fuzz -j "$jobs"
+
+echo "=== failure points and fuzz executions ==="
+grep -h -e "allocation sweep of" -e "file output failure loop" -e "^fuzz [A-Za-z]*: " \
+  build/default/Testing/Temporary/LastTest.log build/fuzz/Testing/Temporary/LastTest.log || true
