@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -95,6 +96,14 @@ inline kivQModelDraw Draw(void* model, float tx, float ty, float tz, Axis axis =
   w[j * 4 + j] = c;
   for (int k = 0; k < 16; ++k) d.world[k] = w[k];
   return d;
+}
+
+// With RENDERTEST_DUMP set to a folder, writes the picture there for a look by eye.
+inline void DumpIfAsked(const std::string& name, const towerrender::Image& image) {
+  if (const char* dir = std::getenv("RENDERTEST_DUMP")) {
+    std::string error;
+    towerrender::WritePng(std::string(dir) + "/" + name + ".png", image, &error);
+  }
 }
 
 // Pixel classes: the sky is blue above all, the ground green above all.
