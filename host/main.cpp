@@ -76,8 +76,8 @@ std::unique_ptr<towerrender::FramePictures> StartPictures(const HostOptions& opt
     Fail("--png: no pictures, the scene runs without them: " + error);
     return nullptr;
   }
-  std::printf("towerhost: pictures of every %d. frame, %dx%d, into %s (%s)\n", options.pngEvery, options.pngWidth,
-              options.pngHeight, options.png.c_str(), pictures->renderer().description().c_str());
+  std::printf("towerhost: a %dx%d picture every %d frames into %s (%s)\n", options.pngWidth, options.pngHeight,
+              options.pngEvery, options.png.c_str(), pictures->renderer().description().c_str());
   return pictures;
 }
 
