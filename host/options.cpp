@@ -11,7 +11,7 @@
 namespace towerhost {
 namespace {
 
-struct OptionSpec {
+struct OptionRow {
   std::string_view name;
   std::string_view valueName;  // empty: a flag without a value
   std::string_view help;
@@ -40,8 +40,8 @@ bool NonEmpty(std::string& field, std::string_view name, const std::string& text
   return true;
 }
 
-const std::vector<OptionSpec>& Table() {
-  static const std::vector<OptionSpec> table = {
+const std::vector<OptionRow>& Table() {
+  static const std::vector<OptionRow> table = {
       {"--towers", "N", "towers in the scene (default 4)",
        [](HostOptions& o, const std::string& v, std::string& e) {
          return IntInto(o.towers, 1, 100000, "--towers", v, e);
@@ -119,26 +119,26 @@ bool ParseOptions(int argc, const char* const* argv, HostOptions& options, std::
       arg.resize(eq);
       inlineValue = true;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionRow* row = nullptr;
     for (const auto& s : Table())
-      if (s.name == arg) spec = &s;
-    if (!spec) {
+      if (s.name == arg) row = &s;
+    if (!row) {
       error = "unknown option '" + arg + "' (see --help)";
       return false;
     }
-    if (spec->valueName.empty()) {
+    if (row->valueName.empty()) {
       if (inlineValue) {
         error = arg + " takes no value";
         return false;
       }
     } else if (!inlineValue) {
       if (i + 1 >= argc) {
-        error = arg + " needs a value " + std::string(spec->valueName);
+        error = arg + " needs a value " + std::string(row->valueName);
         return false;
       }
       value = argv[++i];
     }
-    if (!spec->apply(options, value, error)) return false;
+    if (!row->apply(options, value, error)) return false;
   }
   if (options.console && !options.script.empty()) {
     error = "--console and --script exclude each other";
