@@ -14,6 +14,9 @@ packages=(
   libglm-dev libeigen3-dev libcglm-dev
   # host pictures: offscreen OpenGL ES 3 on Mesa's software rasterizer, PNG files
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
+  # the 32-bit x86 build (GoogleTest built from its sources), its 32-bit libraries of the
+  # host pictures, and the user-mode emulator that runs it and the processor matrix
+  g++-multilib googletest libpng-dev:i386 libegl-dev:i386 libgles-dev:i386 qemu-user
 )
 
 missing=()
@@ -33,5 +36,9 @@ fi
 
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# The :i386 packages need the architecture known to dpkg.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"

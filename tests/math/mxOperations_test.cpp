@@ -52,13 +52,15 @@ class MathSet : public ::testing::TestWithParam<Set> {
   void SetUp() override {
     if (!processorRuns(GetParam())) GTEST_SKIP() << "this processor lacks the set's instructions";
     useSet(GetParam());
+    set_ = installedSet();
   }
-  bool packed() const { return GetParam() != Set::X87; }
+  bool packed() const { return set_ != Set::X87; }
   Tol pick(Tol x87, Tol packedTol) const { return packed() ? packedTol : x87; }
   // For the slots that the SSE and SSE2 sets leave to the x87 routine.
-  bool amd3DNow() const { return GetParam() == Set::ThreeDNow || GetParam() == Set::ThreeDNowExt; }
+  bool amd3DNow() const { return set_ == Set::ThreeDNow || set_ == Set::ThreeDNowExt; }
   Tol pick3DNow(Tol x87, Tol amd) const { return amd3DNow() ? amd : x87; }
   Rng rng;
+  Set set_ = Set::X87;
 };
 
 // ---- transforms ----
@@ -903,8 +905,11 @@ TEST_P(MathSet, ObjectsEndingAtAGuardPageAreNotOverrun) {
 
 INSTANTIATE_TEST_SUITE_P(Sets, MathSet, ::testing::Values(Set::X87, Set::SSE, Set::SSE2),
                          [](const ::testing::TestParamInfo<Set>& info) { return setName(info.param); });
-// Run under the emulator with a 3DNow processor (see CMakeLists.txt); skipped elsewhere.
+// Run under the emulator with a 3DNow processor (tests/cpu-matrix); skipped elsewhere.
 INSTANTIATE_TEST_SUITE_P(ThreeDNowSets, MathSet, ::testing::Values(Set::ThreeDNow, Set::ThreeDNowExt),
+                         [](const ::testing::TestParamInfo<Set>& info) { return setName(info.param); });
+// The set the selector really picks here; tests/cpu-matrix runs it on emulated processors.
+INSTANTIATE_TEST_SUITE_P(Selected, MathSet, ::testing::Values(Set::Selected),
                          [](const ::testing::TestParamInfo<Set>& info) { return setName(info.param); });
 
 // ---- the x87 chord table ----

@@ -18,14 +18,6 @@
 
 using namespace mxtest;
 
-// The multiply routines of the packed sets, to tell which set a slot holds.
-namespace mx::sse {
-MXMATRIX* MXMatrixMultiply(MXMATRIX*, const MXMATRIX*, const MXMATRIX*);
-}
-namespace mx::sse2 {
-MXMATRIX* MXMatrixMultiply(MXMATRIX*, const MXMATRIX*, const MXMATRIX*);
-}
-
 namespace {
 
 constexpr const char* kDisabled = "MX: (INFO) CPU optimization disabled. Using x87 Instructions\r\n";

@@ -13,13 +13,23 @@
 #include <random>
 #include <string>
 
+#include "3dnow/mx3DNow.h"
 #include "mxDebug.h"
 #include "mxTable.h"
 #include "mxmath.h"
 
+// The multiply routines of the packed sets, to tell which set a slot holds.
+namespace mx::sse {
+MXMATRIX* MXMatrixMultiply(MXMATRIX*, const MXMATRIX*, const MXMATRIX*);
+}
+namespace mx::sse2 {
+MXMATRIX* MXMatrixMultiply(MXMATRIX*, const MXMATRIX*, const MXMATRIX*);
+}
+
 namespace mxtest {
 
-enum class Set { X87, SSE, SSE2, ThreeDNow, ThreeDNowExt };
+// Selected: whatever the selector really picks on this processor, with the real platform layer.
+enum class Set { X87, SSE, SSE2, ThreeDNow, ThreeDNowExt, Selected };
 
 inline std::string setName(Set s) {
   switch (s) {
@@ -33,6 +43,8 @@ inline std::string setName(Set s) {
       return "3DNow";
     case Set::ThreeDNowExt:
       return "3DNowExt";
+    case Set::Selected:
+      return "Selected";
   }
   return "?";
 }
@@ -44,14 +56,32 @@ inline void resetToLoadState() {
   mx::g_debugThreshold.store(mx::kThresholdUnread);
 }
 
-// Installs one set as the selector would have, without running the selector.
+// Installs one set as the selector would have, without running the selector; Selected runs
+// the selector itself, as the first call of a process does.
 inline void useSet(Set s) {
+  if (s == Set::Selected) {
+    resetToLoadState();
+    mx::selectRoutines();
+    return;
+  }
   mx::g_selected.store(true);
   mx::installX87Set();
   if (s == Set::SSE) mx::installSSESet();
   if (s == Set::SSE2) mx::installSSE2Set();
   if (s == Set::ThreeDNow || s == Set::ThreeDNowExt) mx::install3DNowSet();
   if (s == Set::ThreeDNowExt) mx::install3DNowExtSet();
+}
+
+// The set the table holds now, told by its multiply and inverse routines.
+inline Set installedSet() {
+  const void* multiply = mx::slotAddress(mx::kSlot_MXMatrixMultiply);
+  if (multiply == reinterpret_cast<void*>(&mx::sse::MXMatrixMultiply)) return Set::SSE;
+  if (multiply == reinterpret_cast<void*>(&mx::sse2::MXMatrixMultiply)) return Set::SSE2;
+  if (multiply == reinterpret_cast<void*>(&mx::amd3DNow::MXMatrixMultiply))
+    return mx::slotAddress(mx::kSlot_MXMatrixInverse) == reinterpret_cast<void*>(&mx::amd3DNowExt::MXMatrixInverse)
+               ? Set::ThreeDNowExt
+               : Set::ThreeDNow;
+  return Set::X87;
 }
 
 // The 3DNow sets run only where the processor has them (under the emulator on most

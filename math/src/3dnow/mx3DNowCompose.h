@@ -7,7 +7,7 @@
 namespace mx::amd {
 
 // Stores the translation by t (its negation when inverse), the identity when t is null.
-inline void storeTranslation(MXMATRIX* out, const MXVECTOR3* t, bool inverse) {
+MX3D_INLINE void storeTranslation(MXMATRIX* out, const MXVECTOR3* t, bool inverse) {
   storeMatrix(out, translation(t, inverse ? MX3D_K(-1.0f) : MX3D_K(1.0f)));
   femms();
 }
@@ -16,7 +16,7 @@ inline void storeTranslation(MXMATRIX* out, const MXVECTOR3* t, bool inverse) {
 // a null input leaves its part out. Composed in a local matrix so that out is written once,
 // after every input is read. rotate(dst, q) stores the rotation matrix of q.
 template <typename Rotate>
-MXMATRIX* composeTransformation(MXMATRIX* out, const MXVECTOR3* scalingCenter, const MXQUATERNION* scalingRotation,
+MX3D_INLINE MXMATRIX* composeTransformation(MXMATRIX* out, const MXVECTOR3* scalingCenter, const MXQUATERNION* scalingRotation,
                                 const MXVECTOR3* scaling, const MXVECTOR3* rotationCenter,
                                 const MXQUATERNION* rotation, const MXVECTOR3* translation, Rotate rotate) {
   if (!out) return nullptr;

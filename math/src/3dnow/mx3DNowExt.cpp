@@ -47,7 +47,7 @@ MXMATRIX* MXMatrixRotationQuaternion(MXMATRIX* out, const MXQUATERNION* q) {
 
 MXMATRIX* MXMatrixInverse(MXMATRIX* out, float* pDet, const MXMATRIX* m) {
   if (!out || !m) return nullptr;
-  auto e = [&](int r, int c) { return load1(&m->m[r][c]); };
+  auto e = [&](int r, int c) MX3D_LAMBDA { return load1(&m->m[r][c]); };
   // The twelve 2x2 minors of the upper rows (s) and the lower rows (c), two per step.
   const R s01 = det2x2(pick(m, 0, 0, 1), pick(m, 1, 0, 1), pick(m, 0, 0, 2), pick(m, 1, 0, 2));
   const R s23 = det2x2(pick(m, 0, 0, 3), pick(m, 1, 0, 3), pick(m, 0, 1, 2), pick(m, 1, 1, 2));
@@ -89,14 +89,14 @@ MXMATRIX* MXMatrixInverse(MXMATRIX* out, float* pDet, const MXMATRIX* m) {
 
 MXQUATERNION* MXQuaternionRotationMatrix(MXQUATERNION* out, const MXMATRIX* m) {
   if (!out || !m) return nullptr;
-  auto e = [&](int r, int c) { return load1(&m->m[r][c]); };
+  auto e = [&](int r, int c) MX3D_LAMBDA { return load1(&m->m[r][c]); };
   const R a00 = e(0, 0), a11 = e(1, 1), a22 = e(2, 2), one = MX3D_K(1.0f), quarter = MX3D_K(0.25f);
   const R trace = a00 + a11 + a22;
   // [a - b, a + b] of each symmetric pair of off-diagonal elements.
   const R p12 = hsubAdd(unpackLo(e(1, 2), e(2, 1)), unpackLo(e(1, 2), e(2, 1)));
   const R p20 = hsubAdd(unpackLo(e(2, 0), e(0, 2)), unpackLo(e(2, 0), e(0, 2)));
   const R p01 = hsubAdd(unpackLo(e(0, 1), e(1, 0)), unpackLo(e(0, 1), e(1, 0)));
-  auto scaleOf = [&](R t) {
+  auto scaleOf = [&](R t) MX3D_LAMBDA {
     const R s = MX3D_K(2.0f) * sqrt(t);
     return unpackLo(s, rcp(s));
   };
@@ -148,7 +148,7 @@ MXMATRIX* MXMatrixTransformation(MXMATRIX* out, const MXVECTOR3* scalingCenter, 
                                  const MXVECTOR3* scaling, const MXVECTOR3* rotationCenter,
                                  const MXQUATERNION* rotation, const MXVECTOR3* translation) {
   return composeTransformation(out, scalingCenter, scalingRotation, scaling, rotationCenter, rotation, translation,
-                               [](MXMATRIX* dst, const MXQUATERNION* q) {
+                               [](MXMATRIX* dst, const MXQUATERNION* q) MX3D_LAMBDA {
                                  storeMatrix(dst, mx::amd3DNowExt::rotation(load4(&q->x)));
                                  femms();
                                });

@@ -28,7 +28,7 @@ struct Minors {
   R s[6], c[6];
 };
 MX3D_INLINE Minors minors(const float a[4][4]) {
-  auto e = [&](int r, int c) { return load1(&a[r][c]); };
+  auto e = [&](int r, int c) MX3D_LAMBDA { return load1(&a[r][c]); };
   Minors n;
   n.s[0] = e(0, 0) * e(1, 1) - e(1, 0) * e(0, 1);
   n.s[1] = e(0, 0) * e(1, 2) - e(1, 0) * e(0, 2);
@@ -97,7 +97,7 @@ MXMATRIX* MXMatrixInverse(MXMATRIX* out, float* pDet, const MXMATRIX* m) {
     return nullptr;
   }
   const R inv = rcp(det);
-  auto e = [&](int r, int c) { return load1(&a[r][c]); };
+  auto e = [&](int r, int c) MX3D_LAMBDA { return load1(&a[r][c]); };
   const R* s = n.s;
   const R* c = n.c;
   const R adj[4][4] = {
@@ -149,7 +149,7 @@ MX3D_INLINE MXMATRIX* planeRotation(MXMATRIX* out, float angle, int i, int j, bo
   const R sn = sineAbove ? sc : bitXor(sc, splatBits(0x80000000u));
   const R c = splatHi(sc), up = sn, down = -sn;
   M4 m = identity();
-  auto put = [&](int r, int col, R v) {
+  auto put = [&](int r, int col, R v) MX3D_LAMBDA {
     V4& rw = m.r[r];
     R& half = col < 2 ? rw.xy : rw.zw;
     half = (col & 1) ? unpackLo(half, v) : unpackLo(v, splatHi(half));

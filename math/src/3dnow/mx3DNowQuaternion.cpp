@@ -64,11 +64,11 @@ void MXQuaternionToAxisAngle(const MXQUATERNION* q, MXVECTOR3* axis, float* angl
 
 MXQUATERNION* MXQuaternionRotationMatrix(MXQUATERNION* out, const MXMATRIX* m) {
   if (!out || !m) return nullptr;
-  auto e = [&](int r, int c) { return load1(&m->m[r][c]); };
+  auto e = [&](int r, int c) MX3D_LAMBDA { return load1(&m->m[r][c]); };
   const R a00 = e(0, 0), a11 = e(1, 1), a22 = e(2, 2), one = MX3D_K(1.0f), quarter = MX3D_K(0.25f);
   const R trace = a00 + a11 + a22;
   // s = 2 sqrt(1 + the larger diagonal combination) is four times the largest component.
-  auto scaleOf = [&](R t) {
+  auto scaleOf = [&](R t) MX3D_LAMBDA {
     const R s = MX3D_K(2.0f) * sqrt(t);
     return unpackLo(s, rcp(s));
   };
@@ -192,7 +192,7 @@ void MXQuaternionSquadSetup(MXQUATERNION* aOut, MXQUATERNION* bOut, MXQUATERNION
   // Each neighbour on the same side of the sphere as the key before it.
   MXQUATERNION q[4];
   {
-    auto sameSide = [](V4 k, V4 ref) { return negative(dot(k, ref)) ? negate(k) : k; };
+    auto sameSide = [](V4 k, V4 ref) MX3D_LAMBDA { return negative(dot(k, ref)) ? negate(k) : k; };
     const V4 k1 = load4(&pq1->x);
     const V4 k2 = sameSide(load4(&pq2->x), k1);
     store4(&q[0].x, sameSide(load4(&pq0->x), k1));

@@ -78,7 +78,7 @@ MXMATRIX* MXMatrixTransformation(MXMATRIX* out, const MXVECTOR3* scalingCenter, 
                                  const MXVECTOR3* scaling, const MXVECTOR3* rotationCenter,
                                  const MXQUATERNION* rotation, const MXVECTOR3* translation) {
   return composeTransformation(out, scalingCenter, scalingRotation, scaling, rotationCenter, rotation, translation,
-                               [](MXMATRIX* dst, const MXQUATERNION* q) { ::MXMatrixRotationQuaternion(dst, q); });
+                               [](MXMATRIX* dst, const MXQUATERNION* q) MX3D_LAMBDA { ::MXMatrixRotationQuaternion(dst, q); });
 }
 
 MXMATRIX* MXMatrixAffineTransformation(MXMATRIX* out, float scaling, const MXVECTOR3* rotationCenter,

@@ -9,7 +9,7 @@ using namespace mx::amd;
 namespace {
 
 template <typename V, int N>
-V* normalize(V* out, const V* v) {
+MX3D_INLINE V* normalize(V* out, const V* v) {
   if (!out || !v) return nullptr;
   const VN<N> a = loadN<N>(&v->x);
   const R sq = squaredLength(a);
@@ -21,7 +21,7 @@ V* normalize(V* out, const V* v) {
 
 // k1*a + k2*b + k3*c + k4*d, component by component, the weights in both lanes.
 template <typename V, int N>
-void weighted(V* out, const V* a, const V* b, const V* c, const V* d, R k1, R k2, R k3, R k4) {
+MX3D_INLINE void weighted(V* out, const V* a, const V* b, const V* c, const V* d, R k1, R k2, R k3, R k4) {
   const VN<N> va = loadN<N>(&a->x), vb = loadN<N>(&b->x), vc = loadN<N>(&c->x), vd = loadN<N>(&d->x);
   VN<N> r;
   for (int i = 0; i < (N + 1) / 2; ++i) r.p[i] = k1 * va.p[i] + k2 * vb.p[i] + k3 * vc.p[i] + k4 * vd.p[i];
@@ -29,7 +29,7 @@ void weighted(V* out, const V* a, const V* b, const V* c, const V* d, R k1, R k2
 }
 
 template <typename V, int N>
-V* hermite(V* out, const V* v1, const V* t1, const V* v2, const V* t2, float s) {
+MX3D_INLINE V* hermite(V* out, const V* v1, const V* t1, const V* v2, const V* t2, float s) {
   if (!out || !v1 || !t1 || !v2 || !t2) return nullptr;
   const R sd = splatLo(load1(&s)), s2 = sd * sd, s3 = s2 * sd;
   const R two = MX3D_K(2.0f), three = MX3D_K(3.0f);
@@ -40,7 +40,7 @@ V* hermite(V* out, const V* v1, const V* t1, const V* v2, const V* t2, float s) 
 }
 
 template <typename V, int N>
-V* catmullRom(V* out, const V* v0, const V* v1, const V* v2, const V* v3, float s) {
+MX3D_INLINE V* catmullRom(V* out, const V* v0, const V* v1, const V* v2, const V* v3, float s) {
   if (!out || !v0 || !v1 || !v2 || !v3) return nullptr;
   const R sd = splatLo(load1(&s)), s2 = sd * sd, s3 = s2 * sd;
   const R half = MX3D_K(0.5f);
@@ -54,7 +54,7 @@ V* catmullRom(V* out, const V* v0, const V* v1, const V* v2, const V* v3, float 
 }
 
 template <typename V, int N>
-V* baryCentric(V* out, const V* v1, const V* v2, const V* v3, float f, float g) {
+MX3D_INLINE V* baryCentric(V* out, const V* v1, const V* v2, const V* v3, float f, float g) {
   if (!out || !v1 || !v2 || !v3) return nullptr;
   const R kf = splatLo(load1(&f)), kg = splatLo(load1(&g));
   const VN<N> a = loadN<N>(&v1->x), b = loadN<N>(&v2->x), c = loadN<N>(&v3->x);
