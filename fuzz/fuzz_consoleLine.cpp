@@ -42,6 +42,22 @@ std::string Admitted(const std::string& line, const std::string& dir, int& spawn
   return line;
 }
 
+// The private folder of saves and loads, removed when the fuzzer ends. Never destroyed:
+// the exit handler still needs its name.
+const std::string& SessionDir() {
+  static const std::string* dir = [] {
+    const std::filesystem::path d = std::filesystem::temp_directory_path() /
+                                    ("acttower-fuzz-console-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(d);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(SessionDir(), ignored);
+    });
+    return new std::string(d.string());
+  }();
+  return *dir;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -49,12 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Holds a class reference, so the class-wide models stay loaded between sessions.
   static kivObj* keeper = towerClass->CreateObj();
   (void)keeper;
-  static const std::string dir = [] {
-    const std::filesystem::path d = std::filesystem::temp_directory_path() /
-                                    ("acttower-fuzz-console-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(d);
-    return d.string();
-  }();
+  const std::string& dir = SessionDir();
 
   kivConsole_SetVar("LOD_range", "40");  // the one state a session leaves behind
   towerhost::Scene scene(towerClass, 2, 16);
