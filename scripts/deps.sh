@@ -16,7 +16,8 @@ packages=(
   libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
   # the 32-bit x86 build (GoogleTest built from its sources), its 32-bit libraries of the
   # host pictures, and the user-mode emulator that runs it and the processor matrix
-  g++-multilib googletest libpng-dev:i386 libegl-dev:i386 libgles-dev:i386 qemu-user
+  g++-multilib googletest libpng-dev:i386 libegl-dev:i386 libgles-dev:i386 libegl-mesa0:i386
+  libgl1-mesa-dri:i386 qemu-user
 )
 
 missing=()
