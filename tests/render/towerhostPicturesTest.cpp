@@ -29,7 +29,7 @@ class TowerhostPictures : public testing::Test {
   // fills *output with standard output and error.
   int Run(const std::string& args, std::string* output, const std::string& env = {}) {
     const fs::path out = dir_ / "output.txt";
-    const std::string command = env + " '" + TOWERHOST_PROGRAM + "' --out '" + (dir_ / "out").string() + "' " +
+    const std::string command = env + " " + TOWERHOST_RUNNER + " '" + TOWERHOST_PROGRAM + "' --out '" + (dir_ / "out").string() + "' " +
                                 args + " > '" + out.string() + "' 2>&1 < /dev/null";
     const int raw = std::system(command.c_str());
     std::stringstream text;
