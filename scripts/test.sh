@@ -12,6 +12,13 @@ for preset in default asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
+# The 32-bit build (i686 without SSE): its suite and the processor matrix of the math
+# library's selection run under the user-mode emulator.
+echo "=== preset: i386 ==="
+cmake --preset i386
+cmake --build --preset i386 -j "$jobs"
+ctest --preset i386 -j "$jobs"
+
 # ThreadSanitizer over the math library's racing first calls and towers updated from
 # several threads at once only, to keep CI short.
 echo "=== preset: tsan ==="
