@@ -68,6 +68,9 @@ Installed3DNow install3DNow() {
   const ProcessorBits3DNow bits = gather3DNowBits();
   if (!bits.mmx || !bits.amd3DNow) return Installed3DNow::None;
   install3DNowSet();
+  // No vendor test: the extension set goes in on any processor that reports extended 3DNow
+  // and extended MMX, whoever made it. The bits say what the processor runs; comparing the
+  // vendor text would only turn a working set away on another maker's compatible part.
   if (!bits.amd3DNowExt || !bits.mmxExt) return Installed3DNow::Base;
   install3DNowExtSet();
   return Installed3DNow::WithExtensions;
