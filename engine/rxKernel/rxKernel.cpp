@@ -208,7 +208,9 @@ extern "C" int kivConsole_ParseValue(PARAM_TYPE type, const char* text, kivConso
     const std::string cut = Cut(text);
     std::memcpy(value.text, cut.c_str(), cut.size() + 1);
   } else {
-    if (text == nullptr) return 0;
+    // A variable keeps its text cut to a value text's length, so a longer number text
+    // (padded with blanks, say) would be stored as a text that no longer parses.
+    if (text == nullptr || std::strlen(text) > kTextLimit) return 0;
     const char* p = SkipBlanks(text);
     for (int i = 0; i < count; ++i) {
       if (i > 0) {

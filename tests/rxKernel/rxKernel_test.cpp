@@ -175,4 +175,13 @@ TEST(ParseValue, FillsTheElements) {
   EXPECT_EQ(kivConsole_ParseValue(PARAM_INT, "1", nullptr), 1);
 }
 
+// A variable stores its text cut to 255 characters: a number text beyond that, which
+// would be stored as a text that no longer parses, is refused whole.
+TEST(ParseValue, RefusesNumberTextsLongerThanAValueText) {
+  const std::string padded = std::string(300, ' ') + "1 0 3";
+  EXPECT_EQ(kivConsole_ParseValue(PARAM_INT3, padded.c_str(), nullptr), 0);
+  const std::string fits = std::string(250, ' ') + "1 0 3";
+  EXPECT_EQ(kivConsole_ParseValue(PARAM_INT3, fits.c_str(), nullptr), 1);
+}
+
 }  // namespace
