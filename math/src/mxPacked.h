@@ -15,17 +15,27 @@
 #include "mxmath.h"
 
 namespace mx::packed {
-namespace {
 
-// A constant in all four lanes, kept in memory so that it loads with one instruction (or
-// serves as the memory operand of the instruction that uses it).
+// A constant in all four lanes, kept in memory so that it serves as the memory operand of
+// the instruction that uses it. The values are defined in mxPackedConstants.cpp, out of the
+// compiler's sight: a visible constant with four equal lanes is rebuilt by GCC from a
+// 4-byte scalar with a shuffle, two instructions where a memory operand costs none.
 struct alignas(16) Const4 {
   float f[4];
   operator __m128() const { return _mm_load_ps(f); }
 };
-constexpr Const4 splat4(float v) { return {{v, v, v, v}}; }
 
-constexpr Const4 kHalf = splat4(0.5f), kOne = splat4(1.0f), kThree = splat4(3.0f), kSignBit = splat4(-0.0f);
+// Hidden, so that the code addresses them directly rather than through the global offset table.
+#pragma GCC visibility push(hidden)
+extern const Const4 kHalf, kOne, kThree, kSignBit;
+// Sine and cosine: reduction by pi/2 in three parts, and the polynomials on [-pi/4, pi/4].
+extern const Const4 kTwoOverPi, kHalfPi1, kHalfPi2, kHalfPi3;
+extern const Const4 kSin7, kSin5, kSin3, kCos8, kCos6, kCos4;
+// Quadrant arithmetic in floats, for processors without SSE2.
+extern const Const4 kRoundMagic, kQuarter, kThreeEighths, kFour, kTwo;
+#pragma GCC visibility pop
+
+namespace {
 
 inline bool aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15u) == 0; }
 
@@ -102,10 +112,6 @@ inline __m128 sum4(__m128 v) {
   return _mm_add_ps(s, _mm_shuffle_ps(s, s, _MM_SHUFFLE(1, 0, 3, 2)));
 }
 
-inline __m128 select(__m128 mask, __m128 ifSet, __m128 ifClear) {
-  return _mm_or_ps(_mm_and_ps(mask, ifSet), _mm_andnot_ps(mask, ifClear));
-}
-
 struct Rows {
   __m128 r0, r1, r2, r3;
 };
@@ -165,45 +171,26 @@ inline MXMATRIX* checkedMatrices(MXMATRIX* out, const MXMATRIX* m1, const MXMATR
 
 // Sine and cosine of four angles from polynomials on [-pi/4, pi/4] after reduction by
 // multiples of pi/2 (three-part pi/2 so that the reduction stays exact). Valid for
-// |x| < 2^21, where the quadrant count still fits a float's mantissa.
-// Reduction by pi/2 in three parts, and the polynomials on [-pi/4, pi/4].
-constexpr Const4 kTwoOverPi = splat4(0.636619772f);
-#if !defined(__SSE2__)
-constexpr Const4 kRoundMagic = splat4(12582912.0f);
-constexpr Const4 kQuarter = splat4(0.25f);
-constexpr Const4 kThreeEighths = splat4(0.375f);
-constexpr Const4 kFour = splat4(4.0f);
-constexpr Const4 kTwo = splat4(2.0f);
-#endif
-constexpr Const4 kHalfPi1 = splat4(1.5703125f);
-constexpr Const4 kHalfPi2 = splat4(4.837512969970703125e-4f);
-constexpr Const4 kHalfPi3 = splat4(7.549789954891882e-8f);
-constexpr Const4 kSin7 = splat4(-1.9515295891e-4f);
-constexpr Const4 kSin5 = splat4(8.3321608736e-3f);
-constexpr Const4 kSin3 = splat4(-1.6666654611e-1f);
-constexpr Const4 kCos8 = splat4(2.443315711809948e-5f);
-constexpr Const4 kCos6 = splat4(-1.388731625493765e-3f);
-constexpr Const4 kCos4 = splat4(4.166664568298827e-2f);
-
+// |x| < 2^21, where the quadrant count still fits a float's mantissa. The polynomials are
+// evaluated in powers of r^2 side by side rather than nested: a shorter chain lets more
+// calls overlap in the processor, which is what a batch of calls waits on.
 inline void sinCos(__m128 x, __m128* sinOut, __m128* cosOut) {
-  const __m128 twoOverPi = kTwoOverPi;
+  const __m128 signBit = kSignBit;
 #if defined(__SSE2__)
-  const __m128i ki = _mm_cvtps_epi32(_mm_mul_ps(x, twoOverPi));
+  const __m128i ki = _mm_cvtps_epi32(_mm_mul_ps(x, kTwoOverPi));
   const __m128 k = _mm_cvtepi32_ps(ki);
-  const __m128i q = _mm_and_si128(ki, _mm_set1_epi32(3));
-  const __m128 swap = _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(q, _mm_set1_epi32(1)), _mm_set1_epi32(1)));
-  const __m128 sinNeg = _mm_castsi128_ps(_mm_slli_epi32(_mm_and_si128(q, _mm_set1_epi32(2)), 30));
-  const __m128 cosNeg = _mm_castsi128_ps(
-      _mm_slli_epi32(_mm_and_si128(_mm_add_epi32(q, _mm_set1_epi32(1)), _mm_set1_epi32(2)), 30));
+  // Odd quadrants swap sine and cosine; quadrants 2 and 3 negate the sine, 1 and 2 the cosine.
+  const __m128 swap = _mm_castsi128_ps(_mm_srai_epi32(_mm_slli_epi32(ki, 31), 31));
+  const __m128 sinNeg = _mm_and_ps(_mm_castsi128_ps(_mm_slli_epi32(ki, 30)), signBit);
+  const __m128 cosNeg = _mm_and_ps(_mm_castsi128_ps(_mm_slli_epi32(_mm_sub_epi32(ki, _mm_set1_epi32(-1)), 30)), signBit);
 #else
   // Rounding to a whole number by adding and taking away 1.5 * 2^23.
   const __m128 magic = kRoundMagic;
-  const __m128 k = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(x, twoOverPi), magic), magic);
+  const __m128 k = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(x, kTwoOverPi), magic), magic);
   // k mod 4 as a float: the fractions of k/4 - 0.375 never tie, so rounding gives floor(k/4).
   const __m128 k4 = _mm_sub_ps(_mm_add_ps(_mm_sub_ps(_mm_mul_ps(k, kQuarter), kThreeEighths), magic), magic);
   const __m128 q = _mm_sub_ps(k, _mm_mul_ps(k4, kFour));
   const __m128 one = kOne, two = kTwo, three = kThree;
-  const __m128 signBit = kSignBit;
   const __m128 swap = _mm_or_ps(_mm_cmpeq_ps(q, one), _mm_cmpeq_ps(q, three));
   const __m128 sinNeg = _mm_and_ps(_mm_cmpge_ps(q, two), signBit);
   const __m128 cosNeg = _mm_and_ps(_mm_or_ps(_mm_cmpeq_ps(q, one), _mm_cmpeq_ps(q, two)), signBit);
@@ -211,15 +198,15 @@ inline void sinCos(__m128 x, __m128* sinOut, __m128* cosOut) {
   __m128 r = _mm_sub_ps(x, _mm_mul_ps(k, kHalfPi1));
   r = _mm_sub_ps(r, _mm_mul_ps(k, kHalfPi2));
   r = _mm_sub_ps(r, _mm_mul_ps(k, kHalfPi3));
-  const __m128 r2 = _mm_mul_ps(r, r);
-  __m128 s = _mm_add_ps(_mm_mul_ps(kSin7, r2), kSin5);
-  s = _mm_add_ps(_mm_mul_ps(s, r2), kSin3);
-  s = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(s, r2), r), r);
-  __m128 c = _mm_add_ps(_mm_mul_ps(kCos8, r2), kCos6);
-  c = _mm_add_ps(_mm_mul_ps(c, r2), kCos4);
-  c = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(c, r2), r2), _mm_sub_ps(kOne, _mm_mul_ps(kHalf, r2)));
-  *sinOut = _mm_xor_ps(select(swap, c, s), sinNeg);
-  *cosOut = _mm_xor_ps(select(swap, s, c), cosNeg);
+  const __m128 r2 = _mm_mul_ps(r, r), r3 = _mm_mul_ps(r2, r), r4 = _mm_mul_ps(r2, r2);
+  const __m128 sinTail = _mm_add_ps(_mm_add_ps(kSin3, _mm_mul_ps(r2, kSin5)), _mm_mul_ps(r4, kSin7));
+  const __m128 s = _mm_add_ps(r, _mm_mul_ps(r3, sinTail));
+  const __m128 cosTail = _mm_add_ps(_mm_add_ps(kCos4, _mm_mul_ps(r2, kCos6)), _mm_mul_ps(r4, kCos8));
+  const __m128 c = _mm_add_ps(_mm_sub_ps(kOne, _mm_mul_ps(kHalf, r2)), _mm_mul_ps(r4, cosTail));
+  // The swap as an exchange of bits: s ^ d is c where swap is set, and c ^ d is s.
+  const __m128 d = _mm_and_ps(_mm_xor_ps(s, c), swap);
+  *sinOut = _mm_xor_ps(_mm_xor_ps(s, d), sinNeg);
+  *cosOut = _mm_xor_ps(_mm_xor_ps(c, d), cosNeg);
 }
 
 }  // namespace

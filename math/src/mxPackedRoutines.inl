@@ -23,10 +23,16 @@ MXVECTOR4* MXVec4Transform(MXVECTOR4* out, const MXVECTOR4* v, const MXMATRIX* m
 
 MXMATRIX* MXMatrixMultiply(MXMATRIX* out, const MXMATRIX* m1, const MXMATRIX* m2) {
   if (!out || !m1 || !m2) return nullptr;
-  // Both inputs are read whole before out is written, so out may be either of them.
+  // m2 is read whole first, so out may be m2. Row r of out needs only row r of m1, and each
+  // row of m1 is read before that row of out is written, so out may be m1 too. Taking m1 a
+  // row at a time keeps the sixteen splats from spilling registers.
   const Rows b = loadRows(m2);
-  const Rows a = loadRows(m1);
-  storeRows(out, {rowTimes(a.r0, b), rowTimes(a.r1, b), rowTimes(a.r2, b), rowTimes(a.r3, b)});
+  const float* a = &m1->m[0][0];
+  float* o = &out->m[0][0];
+  store4(o, rowTimes(load4(a), b));
+  store4(o + 4, rowTimes(load4(a + 4), b));
+  store4(o + 8, rowTimes(load4(a + 8), b));
+  store4(o + 12, rowTimes(load4(a + 12), b));
   return checkedMatrices(out, m1, m2, "MXMatrixMultiply");
 }
 
@@ -214,7 +220,8 @@ MXQUATERNION* MXQuaternionRotationMatrix(MXQUATERNION* out, const MXMATRIX* m) {
 MXQUATERNION* MXQuaternionRotationYawPitchRoll(MXQUATERNION* out, float yaw, float pitch, float roll) {
   if (!out) return nullptr;
   __m128 s, c;
-  sinCos(mul(_mm_setr_ps(yaw, pitch, roll, 0.0f), kHalf), &s, &c);
+  // Roll again in the unused lane: a zero there costs GCC a trip through memory.
+  sinCos(mul(_mm_setr_ps(yaw, pitch, roll, roll), kHalf), &s, &c);
   const __m128 lo = _mm_unpacklo_ps(c, s);  // cy sy cp sp
   const __m128 hi = _mm_unpackhi_ps(c, s);  // cr sr
   const __m128 t1 = mul(mul(_mm_shuffle_ps(hi, hi, _MM_SHUFFLE(0, 1, 0, 0)), _mm_shuffle_ps(lo, lo, _MM_SHUFFLE(0, 0, 1, 0))),
