@@ -47,7 +47,6 @@ MXMATRIX* MXMatrixRotationQuaternion(MXMATRIX* out, const MXQUATERNION* q) {
 
 MXMATRIX* MXMatrixInverse(MXMATRIX* out, float* pDet, const MXMATRIX* m) {
   if (!out || !m) return nullptr;
-  auto e = [&](int r, int c) MX3D_LAMBDA { return load1(&m->m[r][c]); };
   // The twelve 2x2 minors of the upper rows (s) and the lower rows (c), two per step.
   const R s01 = det2x2(pick(m, 0, 0, 1), pick(m, 1, 0, 1), pick(m, 0, 0, 2), pick(m, 1, 0, 2));
   const R s23 = det2x2(pick(m, 0, 0, 3), pick(m, 1, 0, 3), pick(m, 0, 1, 2), pick(m, 1, 1, 2));
@@ -68,21 +67,7 @@ MXMATRIX* MXMatrixInverse(MXMATRIX* out, float* pDet, const MXMATRIX* m) {
     femms();
     return nullptr;
   }
-  const R inv = rcp(det);
-  const R adj[4][4] = {
-      {e(1, 1) * c[5] - e(1, 2) * c[4] + e(1, 3) * c[3], e(0, 2) * c[4] - e(0, 1) * c[5] - e(0, 3) * c[3],
-       e(3, 1) * s[5] - e(3, 2) * s[4] + e(3, 3) * s[3], e(2, 2) * s[4] - e(2, 1) * s[5] - e(2, 3) * s[3]},
-      {e(1, 2) * c[2] - e(1, 0) * c[5] - e(1, 3) * c[1], e(0, 0) * c[5] - e(0, 2) * c[2] + e(0, 3) * c[1],
-       e(3, 2) * s[2] - e(3, 0) * s[5] - e(3, 3) * s[1], e(2, 0) * s[5] - e(2, 2) * s[2] + e(2, 3) * s[1]},
-      {e(1, 0) * c[4] - e(1, 1) * c[2] + e(1, 3) * c[0], e(0, 1) * c[2] - e(0, 0) * c[4] - e(0, 3) * c[0],
-       e(3, 0) * s[4] - e(3, 1) * s[2] + e(3, 3) * s[0], e(2, 1) * s[2] - e(2, 0) * s[4] - e(2, 3) * s[0]},
-      {e(1, 1) * c[1] - e(1, 0) * c[3] - e(1, 2) * c[0], e(0, 0) * c[3] - e(0, 1) * c[1] + e(0, 2) * c[0],
-       e(3, 1) * s[1] - e(3, 0) * s[3] - e(3, 2) * s[0], e(2, 0) * s[3] - e(2, 1) * s[1] + e(2, 2) * s[0]},
-  };
-  M4 r;
-  for (int i = 0; i < 4; ++i)
-    r.r[i] = {inv * unpackLo(adj[i][0], adj[i][1]), inv * unpackLo(adj[i][2], adj[i][3])};
-  storeMatrix(out, r);
+  storeInverse(out, m, s, c, rcp(det));
   femms();
   return out;
 }
@@ -123,9 +108,7 @@ MXVECTOR3* MXVec3Unproject(MXVECTOR3* out, const MXVECTOR3* v, const MXVIEWPORT*
                            const MXMATRIX* view, const MXMATRIX* world) {
   if (!out || !v || !vp || !projection || !view || !world) return nullptr;
   MXMATRIX m;
-  ::MXMatrixMultiply(&m, world, view);
-  ::MXMatrixMultiply(&m, &m, projection);
-  if (!::MXMatrixInverse(&m, nullptr, &m)) return nullptr;
+  if (!unprojection(&m, projection, view, world)) return nullptr;
   MXVECTOR3 ndc;
   {
     const R origin = toFloat(load2(reinterpret_cast<const float*>(&vp->X)));

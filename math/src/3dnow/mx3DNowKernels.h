@@ -63,6 +63,34 @@ MX3D_INLINE M4 identity() {
   return {{{one0, zero}, {one1, zero}, {zero, one0}, {zero, one1}}};
 }
 
+// The inverse of m, stored: its adjugate, from the 2x2 minors of the upper rows (s) and of
+// the lower rows (c), each in both lanes, times inv, the reciprocal of the determinant.
+MX3D_INLINE void storeInverse(MXMATRIX* out, const MXMATRIX* m, const R* s, const R* c, R inv) {
+  auto e = [&](int i, int j) MX3D_LAMBDA { return load1(&m->m[i][j]); };
+  const R adj[4][4] = {
+      {e(1, 1) * c[5] - e(1, 2) * c[4] + e(1, 3) * c[3], e(0, 2) * c[4] - e(0, 1) * c[5] - e(0, 3) * c[3],
+       e(3, 1) * s[5] - e(3, 2) * s[4] + e(3, 3) * s[3], e(2, 2) * s[4] - e(2, 1) * s[5] - e(2, 3) * s[3]},
+      {e(1, 2) * c[2] - e(1, 0) * c[5] - e(1, 3) * c[1], e(0, 0) * c[5] - e(0, 2) * c[2] + e(0, 3) * c[1],
+       e(3, 2) * s[2] - e(3, 0) * s[5] - e(3, 3) * s[1], e(2, 0) * s[5] - e(2, 2) * s[2] + e(2, 3) * s[1]},
+      {e(1, 0) * c[4] - e(1, 1) * c[2] + e(1, 3) * c[0], e(0, 1) * c[2] - e(0, 0) * c[4] - e(0, 3) * c[0],
+       e(3, 0) * s[4] - e(3, 1) * s[2] + e(3, 3) * s[0], e(2, 1) * s[2] - e(2, 0) * s[4] - e(2, 3) * s[0]},
+      {e(1, 1) * c[1] - e(1, 0) * c[3] - e(1, 2) * c[0], e(0, 0) * c[3] - e(0, 1) * c[1] + e(0, 2) * c[0],
+       e(3, 1) * s[1] - e(3, 0) * s[3] - e(3, 2) * s[0], e(2, 0) * s[3] - e(2, 1) * s[1] + e(2, 2) * s[0]},
+  };
+  M4 r;
+  for (int i = 0; i < 4; ++i)
+    r.r[i] = {inv * unpackLo(adj[i][0], adj[i][1]), inv * unpackLo(adj[i][2], adj[i][3])};
+  storeMatrix(out, r);
+}
+
+// m := the inverse of world * view * projection, through the public entries (no MMX work is
+// live across them); false when that product has no inverse.
+MX3D_INLINE bool unprojection(MXMATRIX* m, const MXMATRIX* projection, const MXMATRIX* view, const MXMATRIX* world) {
+  ::MXMatrixMultiply(m, world, view);
+  ::MXMatrixMultiply(m, m, projection);
+  return ::MXMatrixInverse(m, nullptr, m) != nullptr;
+}
+
 // Components of an N-vector as lane pairs: p[0] = (x, y), p[1] = (z, w) or (z, 0).
 template <int N>
 struct VN {

@@ -96,24 +96,7 @@ MXMATRIX* MXMatrixInverse(MXMATRIX* out, float* pDet, const MXMATRIX* m) {
     femms();
     return nullptr;
   }
-  const R inv = rcp(det);
-  auto e = [&](int r, int c) MX3D_LAMBDA { return load1(&a[r][c]); };
-  const R* s = n.s;
-  const R* c = n.c;
-  const R adj[4][4] = {
-      {e(1, 1) * c[5] - e(1, 2) * c[4] + e(1, 3) * c[3], e(0, 2) * c[4] - e(0, 1) * c[5] - e(0, 3) * c[3],
-       e(3, 1) * s[5] - e(3, 2) * s[4] + e(3, 3) * s[3], e(2, 2) * s[4] - e(2, 1) * s[5] - e(2, 3) * s[3]},
-      {e(1, 2) * c[2] - e(1, 0) * c[5] - e(1, 3) * c[1], e(0, 0) * c[5] - e(0, 2) * c[2] + e(0, 3) * c[1],
-       e(3, 2) * s[2] - e(3, 0) * s[5] - e(3, 3) * s[1], e(2, 0) * s[5] - e(2, 2) * s[2] + e(2, 3) * s[1]},
-      {e(1, 0) * c[4] - e(1, 1) * c[2] + e(1, 3) * c[0], e(0, 1) * c[2] - e(0, 0) * c[4] - e(0, 3) * c[0],
-       e(3, 0) * s[4] - e(3, 1) * s[2] + e(3, 3) * s[0], e(2, 1) * s[2] - e(2, 0) * s[4] - e(2, 3) * s[0]},
-      {e(1, 1) * c[1] - e(1, 0) * c[3] - e(1, 2) * c[0], e(0, 0) * c[3] - e(0, 1) * c[1] + e(0, 2) * c[0],
-       e(3, 1) * s[1] - e(3, 0) * s[3] - e(3, 2) * s[0], e(2, 0) * s[3] - e(2, 1) * s[1] + e(2, 2) * s[0]},
-  };
-  M4 r;
-  for (int i = 0; i < 4; ++i)
-    r.r[i] = {inv * unpackLo(adj[i][0], adj[i][1]), inv * unpackLo(adj[i][2], adj[i][3])};
-  storeMatrix(out, r);
+  storeInverse(out, m, n.s, n.c, rcp(det));
   femms();
   return out;
 }

@@ -183,9 +183,7 @@ MXVECTOR3* MXVec3Unproject(MXVECTOR3* out, const MXVECTOR3* v, const MXVIEWPORT*
                            const MXMATRIX* view, const MXMATRIX* world) {
   if (!out || !v || !vp || !projection || !view || !world) return nullptr;
   MXMATRIX m;
-  ::MXMatrixMultiply(&m, world, view);
-  ::MXMatrixMultiply(&m, &m, projection);
-  if (!::MXMatrixInverse(&m, nullptr, &m)) return nullptr;
+  if (!unprojection(&m, projection, view, world)) return nullptr;
   MXVECTOR3 ndc;
   {
     const R origin = toFloat(load2(reinterpret_cast<const float*>(&vp->X)));
