@@ -35,8 +35,10 @@ FrameCamera CameraOnPath(int towerCount, int frame, int frames) {
   }
   FrameCamera camera;
   camera.eye = {start + (end - start) * t, kPathHeight, kPathSide};
-  // Look ahead and down at the row, so the towers about to be passed fill the view.
-  camera.target = {camera.eye.x + 40.0f, 0.0f, 0.0f};
+  // Look ahead and down at the row, so the towers about to be passed fill the view; past the
+  // last tower, look back at it rather than at empty ground.
+  const float lastTower = end - kPathLead;
+  camera.target = {std::min(camera.eye.x + 40.0f, lastTower), 0.0f, 0.0f};
   camera.up = {0.0f, 1.0f, 0.0f};
   return camera;
 }
