@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TempDir.h"
 #include "towerImage.h"
 
 namespace {
@@ -14,15 +15,8 @@ using towerrender::Rgba;
 
 class ImageFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("towerimage-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Path(const char* name) const { return (dir_ / name).string(); }
-  std::filesystem::path dir_;
+  std::string Path(const char* name) const { return temp_.File(name); }
+  TempDir temp_;
 };
 
 TEST_F(ImageFiles, PngKeepsEveryPixelAndDropsAlpha) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TempDir.h"
 #include "towerPictures.h"
 
 namespace {
@@ -39,12 +40,6 @@ TEST(PictureSize, AcceptsWidthByHeightWithinLimits) {
 
 class PictureFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("towerpictures-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   PictureOptions Options(int every) const {
     PictureOptions o;
     o.dir = (dir_ / "pictures").string();
@@ -53,7 +48,8 @@ class PictureFolder : public ::testing::Test {
     o.height = 54;
     return o;
   }
-  fs::path dir_;
+  TempDir temp_;
+  const fs::path dir_ = temp_.Path();
 };
 
 TEST_F(PictureFolder, WritesEveryNthFrameAndASheetOfThem) {
