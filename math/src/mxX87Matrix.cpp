@@ -36,6 +36,20 @@ void setIdentity(MXMATRIX* out) {
     for (int c = 0; c < 4; ++c) out->m[r][c] = r == c ? 1.0f : 0.0f;
 }
 
+// The rotation that turns axis i towards axis j: the identity with cos at [i][i] and [j][j],
+// sin at [i][j] and -sin at [j][i].
+MXMATRIX* rotationInPlane(MXMATRIX* out, float angle, int i, int j) {
+  if (!out) return nullptr;
+  const F c = static_cast<F>(std::cos(static_cast<double>(angle)));
+  const F s = static_cast<F>(std::sin(static_cast<double>(angle)));
+  setIdentity(out);
+  out->m[i][i] = c;
+  out->m[i][j] = s;
+  out->m[j][i] = -s;
+  out->m[j][j] = c;
+  return out;
+}
+
 // Rows of m1 read whole before the same row of out is written: safe when out is m1.
 void multiplyByRows(MXMATRIX* out, const MXMATRIX* m1, const MXMATRIX* m2) {
   for (int r = 0; r < 4; ++r) {
@@ -180,41 +194,9 @@ MXMATRIX* MXMatrixScaling(MXMATRIX* out, float sx, float sy, float sz) {
   return out;
 }
 
-MXMATRIX* MXMatrixRotationX(MXMATRIX* out, float angle) {
-  if (!out) return nullptr;
-  const F c = static_cast<F>(std::cos(static_cast<double>(angle)));
-  const F s = static_cast<F>(std::sin(static_cast<double>(angle)));
-  setIdentity(out);
-  out->m[1][1] = c;
-  out->m[1][2] = s;
-  out->m[2][1] = -s;
-  out->m[2][2] = c;
-  return out;
-}
-
-MXMATRIX* MXMatrixRotationY(MXMATRIX* out, float angle) {
-  if (!out) return nullptr;
-  const F c = static_cast<F>(std::cos(static_cast<double>(angle)));
-  const F s = static_cast<F>(std::sin(static_cast<double>(angle)));
-  setIdentity(out);
-  out->m[0][0] = c;
-  out->m[0][2] = -s;
-  out->m[2][0] = s;
-  out->m[2][2] = c;
-  return out;
-}
-
-MXMATRIX* MXMatrixRotationZ(MXMATRIX* out, float angle) {
-  if (!out) return nullptr;
-  const F c = static_cast<F>(std::cos(static_cast<double>(angle)));
-  const F s = static_cast<F>(std::sin(static_cast<double>(angle)));
-  setIdentity(out);
-  out->m[0][0] = c;
-  out->m[0][1] = s;
-  out->m[1][0] = -s;
-  out->m[1][1] = c;
-  return out;
-}
+MXMATRIX* MXMatrixRotationX(MXMATRIX* out, float angle) { return rotationInPlane(out, angle, 1, 2); }
+MXMATRIX* MXMatrixRotationY(MXMATRIX* out, float angle) { return rotationInPlane(out, angle, 2, 0); }
+MXMATRIX* MXMatrixRotationZ(MXMATRIX* out, float angle) { return rotationInPlane(out, angle, 0, 1); }
 
 MXMATRIX* MXMatrixRotationQuaternion(MXMATRIX* out, const MXQUATERNION* q) {
   if (!out || !q) return nullptr;
