@@ -118,6 +118,25 @@ void translationMatrix(MXMATRIX* out, const MXVECTOR3* t, float sign) {
   }
 }
 
+// The end that both compositions share: m turned by the rotation about its centre when there
+// is one, then moved by the translation, and stored in out.
+MXMATRIX* rotatedAndTranslated(MXMATRIX* out, MXMATRIX* m, const MXVECTOR3* rotationCenter,
+                               const MXQUATERNION* rotation, const MXVECTOR3* translation) {
+  MXMATRIX step;
+  if (rotation) {
+    translationMatrix(&step, rotationCenter, -1.0f);
+    ::MXMatrixMultiply(m, m, &step);
+    ::MXMatrixRotationQuaternion(&step, rotation);
+    ::MXMatrixMultiply(m, m, &step);
+    translationMatrix(&step, rotationCenter, 1.0f);
+    ::MXMatrixMultiply(m, m, &step);
+  }
+  translationMatrix(&step, translation, 1.0f);
+  ::MXMatrixMultiply(m, m, &step);
+  *out = *m;
+  return out;
+}
+
 }  // namespace
 
 MXMATRIX* MXMatrixMultiply(MXMATRIX* out, const MXMATRIX* m1, const MXMATRIX* m2) {
@@ -288,37 +307,15 @@ MXMATRIX* MXMatrixTransformation(MXMATRIX* out, const MXVECTOR3* scalingCenter,
   }
   translationMatrix(&step, scalingCenter, 1.0f);
   ::MXMatrixMultiply(&m, &m, &step);
-  if (rotation) {
-    translationMatrix(&step, rotationCenter, -1.0f);
-    ::MXMatrixMultiply(&m, &m, &step);
-    ::MXMatrixRotationQuaternion(&step, rotation);
-    ::MXMatrixMultiply(&m, &m, &step);
-    translationMatrix(&step, rotationCenter, 1.0f);
-    ::MXMatrixMultiply(&m, &m, &step);
-  }
-  translationMatrix(&step, translation, 1.0f);
-  ::MXMatrixMultiply(&m, &m, &step);
-  *out = m;
-  return out;
+  return rotatedAndTranslated(out, &m, rotationCenter, rotation, translation);
 }
 
 MXMATRIX* MXMatrixAffineTransformation(MXMATRIX* out, float scaling, const MXVECTOR3* rotationCenter,
                                        const MXQUATERNION* rotation, const MXVECTOR3* translation) {
   if (!out) return nullptr;
-  MXMATRIX m, step;
+  MXMATRIX m;
   ::MXMatrixScaling(&m, scaling, scaling, scaling);
-  if (rotation) {
-    translationMatrix(&step, rotationCenter, -1.0f);
-    ::MXMatrixMultiply(&m, &m, &step);
-    ::MXMatrixRotationQuaternion(&step, rotation);
-    ::MXMatrixMultiply(&m, &m, &step);
-    translationMatrix(&step, rotationCenter, 1.0f);
-    ::MXMatrixMultiply(&m, &m, &step);
-  }
-  translationMatrix(&step, translation, 1.0f);
-  ::MXMatrixMultiply(&m, &m, &step);
-  *out = m;
-  return out;
+  return rotatedAndTranslated(out, &m, rotationCenter, rotation, translation);
 }
 
 }  // namespace mx::x87
